@@ -1,0 +1,86 @@
+// What the toolkit keeps for each panel and control. Private to platform/ui.
+#pragma once
+
+#include "uiresource.h"
+#include "uitest.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QMenuBar;
+class QAction;
+
+namespace ui::detail {
+
+struct Control {
+    int id = 0;
+    int panel = 0;
+    ControlSpec spec; // the control as loaded: its defaults
+    QPointer<QWidget> widget;
+    QPointer<QLabel> label;
+    CtrlCallbackPtr callback = nullptr;
+    void *callbackData = nullptr;
+    bool visible = true;
+    bool dimmed = false;
+    int textColor = VAL_BLACK;
+    int onColor = VAL_GREEN;
+    std::vector<int> itemValues; // rings and list boxes
+    std::vector<int> sheets;     // tab control: sheet panels in tab order
+};
+
+struct MenuBar {
+    int handle = 0;
+    int panel = 0;
+    MenuCallbackPtr callback = nullptr;
+    std::map<int, QPointer<QAction>> items;
+};
+
+struct Panel {
+    int handle = 0;
+    PanelSpec spec;
+    QPointer<QWidget> window;  // top-level window, or the sheet's page
+    QPointer<QWidget> content; // where the controls sit (below the menu bar)
+    int menuBar = 0;
+    std::map<int, std::unique_ptr<Control>> controls;
+    PanelCallbackPtr callback = nullptr;
+    void *callbackData = nullptr;
+    int closeCtrl = 0;
+    int sheetOf = 0; // panel holding the tab control, for a sheet
+    int nextCtrlId = 2;
+    int activeCtrl = 0;
+    int tabControl = 0; // for a sheet: the tab control on sheetOf
+};
+
+Panel *panel(int handle);
+Control *control(int panel, int id);
+MenuBar *menuBar(int handle);
+
+// Calls the control's callback (if any) and returns what it returned.
+int fire(int panel, int control, int event, int data1 = 0, int data2 = 0);
+int firePanel(int panel, int event);
+
+// Builds the widget of a control inside its panel's content.
+void buildControl(Panel &p, Control &c);
+// Applies value defaults, colours, visibility after building or on restore.
+void restoreDefault(Control &c);
+void applyColours(Control &c);
+void applyVisibility(Control &c);
+
+// Records a request that nobody answered.
+void recordUnanswered(const std::string &what);
+// Asks the test responder; false when none is installed.
+bool ask(const test::Request &r, test::Answer &a);
+
+QColor colour(int rgb);
+int rgbOf(const QColor &c);
+
+// The popup stack, bottom first.
+std::vector<int> &popups();
+
+} // namespace ui::detail

@@ -1,0 +1,231 @@
+// The run time: start, event processing, nested waits, the wait cursor and the
+// popups. Popups and waits ask the test responder first when one is installed.
+#include "internal.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFont>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyleFactory>
+
+#include <cstring>
+
+namespace ui::detail {
+
+namespace {
+test::Responder &responder() {
+    static test::Responder r;
+    return r;
+}
+std::vector<test::Request> &requestLog() {
+    static std::vector<test::Request> log;
+    return log;
+}
+std::vector<std::string> &unansweredLog() {
+    static std::vector<std::string> log;
+    return log;
+}
+} // namespace
+
+void recordUnanswered(const std::string &what) {
+    unansweredLog().push_back(what);
+}
+
+bool ask(const test::Request &r, test::Answer &a) {
+    if (!responder())
+        return false;
+    requestLog().push_back(r);
+    // Copy: the responder may replace itself while answering.
+    test::Responder current = responder();
+    a = current(r);
+    if (!a.answered) {
+        const char *kind = r.kind == test::RequestKind::Message      ? "message popup"
+                           : r.kind == test::RequestKind::Confirm    ? "confirmation popup"
+                           : r.kind == test::RequestKind::FileSelect ? "file selection popup"
+                                                                     : "modal wait";
+        recordUnanswered(std::string(kind) + " \"" + r.title + "\": " + r.text);
+    }
+    return true;
+}
+
+} // namespace ui::detail
+
+using namespace ui::detail;
+
+namespace ui::test {
+void setResponder(Responder r) {
+    responder() = std::move(r);
+}
+bool hasResponder() {
+    return static_cast<bool>(responder());
+}
+std::vector<Request> requests() {
+    return requestLog();
+}
+std::vector<std::string> unanswered() {
+    return unansweredLog();
+}
+void clearRecord() {
+    requestLog().clear();
+    unansweredLog().clear();
+}
+} // namespace ui::test
+
+namespace {
+int g_argc = 1;
+char g_arg0[] = "p_ortav";
+char *g_argv[] = {g_arg0, nullptr};
+int g_waitCursor = 0;
+} // namespace
+
+int InitCVIRTE(int argc, char *argv[]) {
+    (void)argc;
+    (void)argv; // the program's own options are read by the program
+    if (QApplication::instance() == nullptr) {
+        // Deliberately kept for the life of the process.
+        new QApplication(g_argc, g_argv);
+    }
+    if (qobject_cast<QApplication *>(QApplication::instance()) == nullptr)
+        return 0;
+    static bool styled = false;
+    if (!styled) {
+        styled = true;
+        if (QStyle *s = QStyleFactory::create("Fusion"))
+            QApplication::setStyle(s);
+        QFont f("DejaVu Sans");
+        f.setPixelSize(12);
+        QApplication::setFont(f);
+        QPalette pal = QApplication::palette();
+        pal.setColor(QPalette::Window, QColor(0xD4, 0xD0, 0xC8));
+        pal.setColor(QPalette::Button, QColor(0xE4, 0xE1, 0xDA));
+        pal.setColor(QPalette::Highlight, QColor(0x1f, 0x3a, 0x60));
+        QApplication::setPalette(pal);
+    }
+    return 1;
+}
+
+void ProcessSystemEvents() {
+    if (QApplication::instance() != nullptr)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void WaitForSystemEvents() {
+    if (QApplication::instance() == nullptr)
+        return;
+    if (ui::test::hasResponder())
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    else
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+int WaitUntilImpl(const char *what, int p, bool (*done)(void *), void *ctx) {
+    if (done(ctx))
+        return 1;
+    if (ui::test::hasResponder()) {
+        ProcessSystemEvents();
+        if (done(ctx))
+            return 1;
+        ui::test::Request r{ui::test::RequestKind::Wait, what != nullptr ? what : "", "", p};
+        ui::test::Answer a;
+        ask(r, a);
+        ProcessSystemEvents();
+        if (done(ctx))
+            return 1;
+        if (a.answered)
+            recordUnanswered(std::string("modal wait \"") + r.title +
+                             "\" still waiting after the answer");
+        return 0;
+    }
+    while (!done(ctx))
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return 1;
+}
+
+void SetWaitCursor(int on) {
+    if (QApplication::instance() == nullptr)
+        return;
+    on = on != 0;
+    if (on == g_waitCursor)
+        return;
+    g_waitCursor = on;
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+int GetWaitCursor() {
+    return g_waitCursor;
+}
+
+// ---- popups ----------------------------------------------------------------------
+
+int MessagePopup(const char *title, const char *message) {
+    ui::test::Request r{ui::test::RequestKind::Message, title ? title : "", message ? message : "",
+                        0};
+    ui::test::Answer a;
+    if (ask(r, a))
+        return a.answered ? 0 : UIE_NOT_ANSWERED;
+    if (QApplication::instance() == nullptr)
+        return UIE_NOT_INITIALISED;
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(r.title.c_str()),
+                    QString::fromUtf8(r.text.c_str()), QMessageBox::Ok);
+    box.exec();
+    return 0;
+}
+
+int ConfirmPopup(const char *title, const char *message) {
+    ui::test::Request r{ui::test::RequestKind::Confirm, title ? title : "", message ? message : "",
+                        0};
+    ui::test::Answer a;
+    if (ask(r, a))
+        return a.answered ? (a.value != 0 ? 1 : 0) : 0;
+    if (QApplication::instance() == nullptr)
+        return 0;
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(r.title.c_str()),
+                    QString::fromUtf8(r.text.c_str()));
+    QPushButton *yes = box.addButton("Да", QMessageBox::YesRole);
+    QPushButton *no = box.addButton("Нет", QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.exec();
+    return box.clickedButton() == yes ? 1 : 0;
+}
+
+int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
+                    const char *fileTypeList, const char *title, int, int, int, int, int,
+                    char *path, std::size_t pathSize) {
+    ui::test::Request r{ui::test::RequestKind::FileSelect, title ? title : "",
+                        defaultFileSpec ? defaultFileSpec : "", 0};
+    ui::test::Answer a;
+    std::string chosen;
+    int result = VAL_NO_FILE_SELECTED;
+    if (ask(r, a)) {
+        if (!a.answered)
+            return VAL_NO_FILE_SELECTED;
+        chosen = a.path;
+        result = chosen.empty() ? VAL_NO_FILE_SELECTED : a.value;
+    } else {
+        if (QApplication::instance() == nullptr)
+            return VAL_NO_FILE_SELECTED;
+        QFileDialog dialog(nullptr, QString::fromUtf8(r.title.c_str()),
+                           QString::fromUtf8(defaultDirectory ? defaultDirectory : ""));
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        if (fileTypeList != nullptr && *fileTypeList != '\0')
+            dialog.setNameFilter(QString::fromUtf8(fileTypeList));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return VAL_NO_FILE_SELECTED;
+        QString file = dialog.selectedFiles().first();
+        chosen = file.toStdString();
+        result = QFileInfo::exists(file) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
+    }
+    if (result == VAL_NO_FILE_SELECTED || path == nullptr || pathSize == 0)
+        return result;
+    if (chosen.size() >= pathSize)
+        return VAL_NO_FILE_SELECTED; // a path that does not fit is no path
+    std::memcpy(path, chosen.c_str(), chosen.size() + 1);
+    return result;
+}

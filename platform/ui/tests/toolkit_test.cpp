@@ -1,0 +1,416 @@
+// The toolkit's own behaviour: what the program relies on from it.
+#include "uiresource.h"
+#include "uitest.h"
+#include "userint.h"
+
+#include <QtTest>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+enum { P_MAIN = 1, P_SHEET = 2 };
+enum {
+    M_BUTTON = 2,
+    M_NUM,
+    M_STR,
+    M_LIST,
+    M_RING,
+    M_LED,
+    M_TABLE,
+    M_CANVAS,
+    M_TEXT,
+    M_CLOSE,
+};
+enum { S_NUM = 2 };
+
+struct Event {
+    int panel, control, event, d1, d2;
+};
+std::vector<Event> events;
+
+int record(int panel, int control, int event, void *, int d1, int d2) {
+    events.push_back({panel, control, event, d1, d2});
+    return 0;
+}
+int panelEvents = 0;
+int onPanel(int, int event, void *, int, int) {
+    if (event == EVENT_CLOSE)
+        ++panelEvents;
+    return 0;
+}
+
+std::vector<ui::PanelSpec> resource() {
+    using namespace ui;
+    PanelSpec main{.resource = P_MAIN,
+                   .constant = "MAIN",
+                   .title = "Главная",
+                   .width = 400,
+                   .height = 380,
+                   .callback = onPanel,
+                   .closeCtrl = M_CLOSE};
+    auto add = [&](ControlSpec c) { main.controls.push_back(std::move(c)); };
+    add({.id = M_BUTTON,
+         .constant = "BUTTON",
+         .kind = CTRL_COMMAND_BUTTON,
+         .label = "Пуск",
+         .top = 10,
+         .left = 10,
+         .height = 24,
+         .width = 80,
+         .callback = record});
+    add({.id = M_NUM,
+         .constant = "NUM",
+         .kind = CTRL_NUMERIC,
+         .label = "число",
+         .top = 60,
+         .left = 10,
+         .width = 80,
+         .callback = record,
+         .value = 2,
+         .min = 0,
+         .max = 10});
+    add({.id = M_STR,
+         .constant = "STR",
+         .kind = CTRL_STRING_INDICATOR,
+         .top = 100,
+         .left = 10,
+         .width = 200,
+         .text = "исходный текст"});
+    add({.id = M_LIST,
+         .constant = "LIST",
+         .kind = CTRL_LIST_BOX,
+         .top = 130,
+         .left = 10,
+         .height = 60,
+         .width = 80,
+         .callback = record,
+         .items = {{"один", 1}, {"три", 3}}});
+    add({.id = M_RING,
+         .constant = "RING",
+         .kind = CTRL_RING,
+         .top = 200,
+         .left = 10,
+         .width = 120,
+         .callback = record,
+         .value = 2,
+         .items = {{"А", 1}, {"Б", 2}}});
+    add({.id = M_LED,
+         .constant = "LED",
+         .kind = CTRL_LED,
+         .label = "Связь",
+         .top = 40,
+         .left = 300,
+         .height = 20,
+         .width = 20});
+    add({.id = M_TABLE,
+         .constant = "TABLE",
+         .kind = CTRL_TABLE,
+         .top = 240,
+         .left = 10,
+         .height = 120,
+         .width = 200,
+         .callback = record,
+         .precision = 3,
+         .rows = 2,
+         .columns = 2,
+         .rowLabels = {"x", "y"},
+         .corner = "Ом \\ канал"});
+    add({.id = M_CANVAS,
+         .constant = "CANVAS",
+         .kind = CTRL_CANVAS,
+         .top = 10,
+         .left = 220,
+         .height = 100,
+         .width = 170,
+         .callback = record});
+    add({.id = M_TEXT,
+         .constant = "TEXT",
+         .kind = CTRL_TEXT_BOX,
+         .top = 130,
+         .left = 220,
+         .height = 40,
+         .width = 170});
+    add({.id = M_CLOSE,
+         .constant = "CLOSE",
+         .kind = CTRL_COMMAND_BUTTON,
+         .label = "Закрыть",
+         .top = 10,
+         .left = 100,
+         .height = 24,
+         .width = 80,
+         .callback = record,
+         .dimmed = true});
+    PanelSpec sheet{
+        .resource = P_SHEET, .constant = "SHEET", .title = "Лист", .width = 160, .height = 60};
+    sheet.controls.push_back({.id = S_NUM,
+                              .constant = "NUM",
+                              .kind = CTRL_NUMERIC,
+                              .top = 20,
+                              .left = 10,
+                              .width = 60,
+                              .callback = record});
+    return {main, sheet};
+}
+
+const std::vector<ui::PanelSpec> &file() {
+    static const std::vector<ui::PanelSpec> f = resource();
+    return f;
+}
+
+} // namespace
+
+class ToolkitTest : public QObject {
+    Q_OBJECT
+    int p = 0;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(InitCVIRTE(0, nullptr) == 1);
+        ui::RegisterResourceFile("t.uir", &file());
+        QVERIFY(LoadPanel(0, "t.uir", 99) < 0);
+        QVERIFY(LoadPanel(0, "none.uir", P_MAIN) < 0);
+    }
+
+    void init() {
+        events.clear();
+        panelEvents = 0;
+        ui::test::clearRecord();
+        ui::test::setResponder([](const ui::test::Request &) { return ui::test::Answer::none(); });
+        p = LoadPanel(0, "t.uir", P_MAIN);
+        QVERIFY(p > 0);
+        DisplayPanel(p);
+    }
+
+    void cleanup() {
+        RemovePopup(1);
+        DiscardPanel(p);
+        ProcessSystemEvents();
+        ui::test::setResponder({});
+    }
+
+    void defaultsValuesAndRestore() {
+        double v = 0;
+        QCOMPARE(GetCtrlVal(p, M_NUM, &v), 0);
+        QCOMPARE(v, 2.0);
+        int ring = 0;
+        QCOMPARE(GetCtrlVal(p, M_RING, &ring), 0);
+        QCOMPARE(ring, 2);
+        std::string s;
+        QCOMPARE(GetCtrlVal(p, M_STR, s), 0);
+        QCOMPARE(s, std::string("исходный текст"));
+        char small[5];
+        QCOMPARE(GetCtrlVal(p, M_STR, small, sizeof small), 0);
+        QCOMPARE(std::string(small), std::string("исх").substr(0, 4));
+
+        SetCtrlVal(p, M_STR, "другой");
+        SetCtrlVal(p, M_NUM, 7.0);
+        SetCtrlAttribute(p, M_STR, ATTR_TEXT_COLOR, VAL_RED);
+        QVERIFY(events.empty()); // the program's own changes call no callback
+        QCOMPARE(SetCtrlVal(p, M_RING, 5), static_cast<int>(UIE_BAD_VALUE));
+        DefaultPanel(p);
+        GetCtrlVal(p, M_STR, s);
+        QCOMPARE(s, std::string("исходный текст"));
+        GetCtrlVal(p, M_NUM, &v);
+        QCOMPARE(v, 2.0);
+        int colour = 0;
+        GetCtrlAttribute(p, M_STR, ATTR_TEXT_COLOR, &colour);
+        QCOMPARE(colour, static_cast<int>(VAL_BLACK));
+    }
+
+    void operatorActionsReachCallbacksWithTheirEvents() {
+        QVERIFY(ui::test::click(p, M_BUTTON));
+        QVERIFY(ui::test::enter(p, M_NUM, 5));
+        QVERIFY(ui::test::choose(p, M_RING, 0));
+        QVERIFY(ui::test::activate(p, M_LIST, 1));
+        QVERIFY(ui::test::doubleClickCell(p, M_TABLE, 2, 1));
+        std::vector<std::pair<int, int>> got;
+        for (const Event &e : events)
+            got.push_back({e.control, e.event});
+        std::vector<std::pair<int, int>> want{{M_BUTTON, EVENT_COMMIT},
+                                              {M_NUM, EVENT_VAL_CHANGED},
+                                              {M_NUM, EVENT_COMMIT},
+                                              {M_RING, EVENT_VAL_CHANGED},
+                                              {M_RING, EVENT_COMMIT},
+                                              {M_LIST, EVENT_VAL_CHANGED},
+                                              {M_LIST, EVENT_COMMIT},
+                                              {M_LIST, EVENT_LEFT_DOUBLE_CLICK},
+                                              {M_TABLE, EVENT_LEFT_DOUBLE_CLICK}};
+        QCOMPARE(got, want);
+        QCOMPARE(events.back().d1, 1); // row
+        QCOMPARE(events.back().d2, 2); // column
+        int list = 0;
+        GetCtrlVal(p, M_LIST, &list);
+        QCOMPARE(list, 3);
+    }
+
+    void dimmedHiddenAndShadowedControlsCannotBeOperated() {
+        QVERIFY(!ui::test::click(p, M_CLOSE)); // dimmed
+        SetCtrlAttribute(p, M_BUTTON, ATTR_VISIBLE, 0);
+        QVERIFY(!ui::test::click(p, M_BUTTON));
+        SetCtrlAttribute(p, M_BUTTON, ATTR_VISIBLE, 1);
+        int popup = LoadPanel(0, "t.uir", P_MAIN);
+        InstallPopup(popup);
+        QVERIFY(!ui::test::click(p, M_BUTTON)); // behind a modal popup
+        QVERIFY(ui::test::click(popup, M_BUTTON));
+        RemovePopup(0);
+        QVERIFY(!ui::test::isPanelShown(popup));
+        QVERIFY(ui::test::click(p, M_BUTTON));
+        DiscardPanel(popup);
+        QVERIFY(events.size() == 2 && events[0].panel == popup && events[1].panel == p);
+    }
+
+    void closeBoxCallsThePanelAndItsCloseControl() {
+        QVERIFY(ui::test::closeWindow(p));
+        QCOMPARE(panelEvents, 1);
+        QCOMPARE(events.size(), std::size_t(1));
+        QCOMPARE(events[0].control, static_cast<int>(M_CLOSE));
+        QVERIFY(ui::test::isPanelShown(p)); // closing is the program's decision
+    }
+
+    void tabSheetsReportTheSheetShown() {
+        int tab = ConvertCanvasToTab(p, M_CANVAS);
+        QCOMPARE(tab, static_cast<int>(M_CANVAS));
+        int s1 = InsertPanelAsTabPage(p, tab, "t.uir", P_SHEET);
+        int s2 = InsertPanelAsTabPage(p, tab, "t.uir", P_SHEET);
+        QVERIFY(s1 > 0 && s2 > 0 && s1 != s2);
+        QVERIFY(events.empty());
+        QVERIFY(!ui::test::enter(s2, S_NUM, 1)); // not the sheet shown
+        QVERIFY(ui::test::selectTab(p, tab, 1));
+        QCOMPARE(events.size(), std::size_t(1));
+        QCOMPARE(events[0].event, static_cast<int>(EVENT_TAB_CHANGED));
+        QCOMPARE(events[0].d2, s2);
+        QVERIFY(ui::test::enter(s2, S_NUM, 1));
+        QCOMPARE(events.back().panel, s2);
+    }
+
+    void tablesHoldNumbersLabelsAndColours() {
+        QCOMPARE(SetTableCellVal(p, M_TABLE, MakePoint(1, 2), 12.3456), 0);
+        QCOMPARE(SetTableCellVal(p, M_TABLE, MakePoint(3, 1), 1.0),
+                 static_cast<int>(UIE_BAD_INDEX));
+        double v = 0;
+        GetTableCellVal(p, M_TABLE, MakePoint(1, 2), &v);
+        QCOMPARE(v, 12.3456); // the value itself, not the 3 digits shown
+        std::string text;
+        GetTableCellVal(p, M_TABLE, MakePoint(1, 2), text);
+        QCOMPARE(text, std::string("12.346"));
+        InsertTableRows(p, M_TABLE, -1, 3);
+        int rows = 0;
+        GetNumTableRows(p, M_TABLE, &rows);
+        QCOMPARE(rows, 5);
+        SetTableCellAttribute(p, M_TABLE, MakePoint(2, 5), ATTR_TEXT_COLOR, VAL_RED);
+        int colour = 0;
+        GetTableCellAttribute(p, M_TABLE, MakePoint(2, 5), ATTR_TEXT_COLOR, &colour);
+        QCOMPARE(colour, static_cast<int>(VAL_RED));
+        SetTableRowAttribute(p, M_TABLE, 1, ATTR_LABEL_TEXT, "новая");
+        GetTableRowAttribute(p, M_TABLE, 1, ATTR_LABEL_TEXT, text);
+        QCOMPARE(text, std::string("новая"));
+        std::string corner;
+        GetCtrlAttribute(p, M_TABLE, ATTR_LABEL_TEXT, corner);
+        QCOMPARE(corner, std::string("Ом \\ канал"));
+        DefaultCtrl(p, M_TABLE);
+        GetNumTableRows(p, M_TABLE, &rows);
+        QCOMPARE(rows, 2);
+        GetTableRowAttribute(p, M_TABLE, 1, ATTR_LABEL_TEXT, text);
+        QCOMPARE(text, std::string("x"));
+    }
+
+    void textBoxLinesAndHeight() {
+        ResetTextBox(p, M_TEXT, "");
+        InsertTextBoxLine(p, M_TEXT, -1, "первая");
+        InsertTextBoxLine(p, M_TEXT, -1, "вторая");
+        int n = 0;
+        GetNumTextBoxLines(p, M_TEXT, &n);
+        QCOMPARE(n, 2);
+        int h1 = 0, h5 = 0, lines = 0;
+        SetCtrlAttribute(p, M_TEXT, ATTR_VISIBLE_LINES, 1);
+        GetCtrlAttribute(p, M_TEXT, ATTR_HEIGHT, &h1);
+        SetCtrlAttribute(p, M_TEXT, ATTR_VISIBLE_LINES, 5);
+        GetCtrlAttribute(p, M_TEXT, ATTR_HEIGHT, &h5);
+        GetCtrlAttribute(p, M_TEXT, ATTR_VISIBLE_LINES, &lines);
+        QVERIFY(h5 > h1);
+        QCOMPARE(lines, 5);
+    }
+
+    void popupsAskTheResponderAndNeverBlock() {
+        std::vector<ui::test::Request> seen;
+        ui::test::setResponder([&](const ui::test::Request &r) {
+            seen.push_back(r);
+            if (r.kind == ui::test::RequestKind::Confirm)
+                return ui::test::Answer::yes();
+            if (r.kind == ui::test::RequestKind::FileSelect)
+                return ui::test::Answer::file("/tmp/a.log");
+            return ui::test::Answer::ok();
+        });
+        QCOMPARE(MessagePopup("Заголовок", "Текст"), 0);
+        QCOMPARE(ConfirmPopup("ORTAV", "Вопрос?"), 1);
+        char path[8];
+        QCOMPARE(FileSelectPopup("", "*.log", "*.log", "Файл", VAL_OK_BUTTON, 0, 0, 1, 1, path,
+                                 sizeof path),
+                 static_cast<int>(VAL_NO_FILE_SELECTED)); // does not fit
+        char big[260];
+        QCOMPARE(FileSelectPopup("", "*.log", "*.log", "Файл", VAL_OK_BUTTON, 0, 0, 1, 1, big,
+                                 sizeof big),
+                 static_cast<int>(VAL_EXISTING_FILE_SELECTED));
+        QCOMPARE(std::string(big), std::string("/tmp/a.log"));
+        QCOMPARE(seen.size(), std::size_t(4));
+        QCOMPARE(seen[0].title, std::string("Заголовок"));
+        QCOMPARE(seen[0].text, std::string("Текст"));
+        QVERIFY(ui::test::unanswered().empty());
+    }
+
+    void unansweredRequestsAreRecordedNotHung() {
+        // The fixture's responder answers nothing.
+        QCOMPARE(ConfirmPopup("ORTAV", "Вопрос?"), 0);
+        bool flag = false;
+        QCOMPARE(WaitUntil("флаг", p, [&] { return flag; }), 0);
+        QCOMPARE(ui::test::unanswered().size(), std::size_t(2));
+        // A wait answered by an action that ends it.
+        ui::test::clearRecord();
+        ui::test::setResponder([&](const ui::test::Request &r) {
+            if (r.kind != ui::test::RequestKind::Wait)
+                return ui::test::Answer::none();
+            flag = true;
+            return ui::test::Answer::ok();
+        });
+        QCOMPARE(WaitUntil("флаг", p, [&] { return flag; }), 1);
+        QVERIFY(ui::test::unanswered().empty());
+    }
+
+    void ledAndWaitCursor() {
+        SetCtrlVal(p, M_LED, 1);
+        SetCtrlAttribute(p, M_LED, ATTR_ON_COLOR, VAL_YELLOW);
+        int on = 0, colour = 0;
+        GetCtrlVal(p, M_LED, &on);
+        GetCtrlAttribute(p, M_LED, ATTR_ON_COLOR, &colour);
+        QCOMPARE(on, 1);
+        QCOMPARE(colour, static_cast<int>(VAL_YELLOW));
+        SetWaitCursor(1);
+        SetWaitCursor(1);
+        QCOMPARE(GetWaitCursor(), 1);
+        SetWaitCursor(0);
+        QCOMPARE(GetWaitCursor(), 0);
+    }
+
+    void discardFromItsOwnCallbackIsSafe() {
+        static int victim = 0;
+        victim = LoadPanel(0, "t.uir", P_MAIN);
+        DisplayPanel(victim);
+        InstallCtrlCallback(
+            victim, M_BUTTON,
+            [](int panel, int, int event, void *, int, int) {
+                if (event == EVENT_COMMIT)
+                    DiscardPanel(panel);
+                return 0;
+            },
+            nullptr);
+        QVERIFY(ui::test::click(victim, M_BUTTON));
+        QVERIFY(!PanelExists(victim));
+        ProcessSystemEvents();
+        QCOMPARE(SetCtrlVal(victim, M_NUM, 1), static_cast<int>(UIE_BAD_PANEL));
+    }
+};
+
+QTEST_MAIN(ToolkitTest)
+#include "toolkit_test.moc"

@@ -1,0 +1,132 @@
+#include "widgets.h"
+
+#include "internal.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace ui::detail {
+
+void PanelWindow::closeEvent(QCloseEvent *e) {
+    // The program decides what the close box means (exit question, cancel...).
+    e->ignore();
+    Panel *p = panel(handle_);
+    if (p == nullptr)
+        return;
+    int closeCtrl = p->closeCtrl;
+    int handle = handle_;
+    firePanel(handle, EVENT_CLOSE);
+    if (closeCtrl != 0 && panel(handle) != nullptr)
+        fire(handle, closeCtrl, EVENT_COMMIT);
+}
+
+void Led::paintEvent(QPaintEvent *) {
+    QPainter g(this);
+    g.setRenderHint(QPainter::Antialiasing);
+    int d = std::min(width(), height()) - 2;
+    QRectF r((width() - d) / 2.0, (height() - d) / 2.0, d, d);
+    QColor base = on_ ? onColour_ : offColour_;
+    QRadialGradient grad(r.center() - QPointF(d / 5.0, d / 5.0), d / 1.6);
+    grad.setColorAt(0, base.lighter(on_ ? 160 : 130));
+    grad.setColorAt(1, base.darker(on_ ? 115 : 140));
+    g.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.2));
+    g.setBrush(grad);
+    g.drawEllipse(r);
+}
+
+Table::Table(QWidget *parent) : QTableWidget(parent), corner_(new QLabel(this)) {
+    corner_->setAlignment(Qt::AlignCenter);
+    corner_->setAutoFillBackground(true);
+    QFont f = corner_->font();
+    f.setPixelSize(11);
+    corner_->setFont(f);
+    corner_->setStyleSheet("QLabel { background: #e4e1da; border-right: 1px solid #a0a0a0;"
+                           " border-bottom: 1px solid #a0a0a0; }");
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->setHighlightSections(false);
+}
+
+void Table::setCornerText(const QString &text) {
+    corner_->setText(text);
+    placeCorner();
+}
+
+void Table::placeCorner() {
+    int fw = frameWidth();
+    corner_->setGeometry(fw, fw, verticalHeader()->width(), horizontalHeader()->height());
+    corner_->raise();
+}
+
+void Table::resizeEvent(QResizeEvent *e) {
+    QTableWidget::resizeEvent(e);
+    placeCorner();
+}
+
+void Table::showEvent(QShowEvent *e) {
+    QTableWidget::showEvent(e);
+    placeCorner();
+}
+
+void Picture::paintEvent(QPaintEvent *) {
+    QPainter g(this);
+    g.setRenderHint(QPainter::Antialiasing);
+    QRectF r = rect().adjusted(1, 1, -1, -1);
+    if (variant_ == 0) {
+        // The module's emblem: a resistor between two terminals on a dark plate.
+        QLinearGradient bg(r.topLeft(), r.bottomRight());
+        bg.setColorAt(0, QColor(0x1f, 0x3a, 0x60));
+        bg.setColorAt(1, QColor(0x0d, 0x1c, 0x33));
+        g.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
+        g.setBrush(bg);
+        g.drawRoundedRect(r, 6, 6);
+        g.setPen(QPen(QColor(0xf0, 0xc0, 0x40), std::max(2.0, r.height() / 18)));
+        double y = r.center().y(), x0 = r.left() + r.width() * 0.1,
+               x1 = r.right() - r.width() * 0.1;
+        double zx0 = r.left() + r.width() * 0.3, zx1 = r.right() - r.width() * 0.3;
+        QPainterPath path(QPointF(x0, y));
+        path.lineTo(zx0, y);
+        int teeth = 6;
+        double step = (zx1 - zx0) / teeth, amp = r.height() * 0.22;
+        for (int i = 0; i < teeth; ++i)
+            path.lineTo(zx0 + step * (i + 0.5), y + (i % 2 == 0 ? -amp : amp));
+        path.lineTo(zx1, y);
+        path.lineTo(x1, y);
+        g.setBrush(Qt::NoBrush);
+        g.drawPath(path);
+        g.setBrush(QColor(0xf0, 0xc0, 0x40));
+        g.drawEllipse(QPointF(x0, y), 3, 3);
+        g.drawEllipse(QPointF(x1, y), 3, 3);
+        QFont f = font();
+        f.setBold(true);
+        f.setPixelSize(std::max(9, int(r.height() / 6)));
+        g.setFont(f);
+        g.setPen(QColor(0xe0, 0xe8, 0xf0));
+        g.drawText(r.adjusted(0, 2, 0, -2), Qt::AlignHCenter | Qt::AlignBottom, "ORTAV");
+    } else {
+        // The maker's mark: stacked bars of a crate.
+        g.setPen(QPen(QColor(0x50, 0x50, 0x50), 1));
+        g.setBrush(QColor(0xb8, 0xb4, 0xac));
+        g.drawRoundedRect(r, 4, 4);
+        int bars = 5;
+        double bw = r.width() / (bars * 2 + 1);
+        for (int i = 0; i < bars; ++i) {
+            QRectF b(r.left() + bw * (2 * i + 1), r.top() + r.height() * 0.15, bw,
+                     r.height() * 0.7);
+            g.setBrush(i == 2 ? QColor(0x1f, 0x3a, 0x60) : QColor(0x70, 0x70, 0x70));
+            g.drawRect(b);
+        }
+    }
+}
+
+void Decoration::paintEvent(QPaintEvent *) {
+    QPainter g(this);
+    QRect r = rect().adjusted(0, 0, -1, -1);
+    g.setPen(QColor(0x80, 0x80, 0x80));
+    g.drawRect(r);
+    g.setPen(QColor(0xff, 0xff, 0xff));
+    g.drawRect(r.adjusted(1, 1, 1, 1));
+}
+
+} // namespace ui::detail

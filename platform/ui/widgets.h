@@ -1,0 +1,90 @@
+// The few widgets the toolkit draws itself. Private to platform/ui.
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <QTableWidget>
+#include <QWidget>
+
+#include <functional>
+
+namespace ui::detail {
+
+// A top-level panel window: the close box is reported instead of closing.
+class PanelWindow : public QWidget {
+public:
+    explicit PanelWindow(int handle) : QWidget(nullptr, Qt::Window), handle_(handle) {}
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    int handle_;
+};
+
+// A round indicator lamp.
+class Led : public QWidget {
+public:
+    explicit Led(QWidget *parent) : QWidget(parent) {}
+    void setOn(bool on) {
+        on_ = on;
+        update();
+    }
+    bool isOn() const { return on_; }
+    void setOnColour(QColor c) {
+        onColour_ = c;
+        update();
+    }
+    void setOffColour(QColor c) {
+        offColour_ = c;
+        update();
+    }
+    QColor onColour() const { return onColour_; }
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+
+private:
+    bool on_ = false;
+    QColor onColour_{0, 255, 0};
+    QColor offColour_{0x40, 0x40, 0x40};
+};
+
+// A table whose top-left corner carries a text, as instrument panels label them.
+class Table : public QTableWidget {
+public:
+    explicit Table(QWidget *parent);
+    void setCornerText(const QString &text);
+    QString cornerText() const { return corner_->text(); }
+
+protected:
+    void resizeEvent(QResizeEvent *e) override;
+    void showEvent(QShowEvent *e) override;
+
+private:
+    void placeCorner();
+    QLabel *corner_;
+};
+
+// Decorative picture: the module's emblem, drawn rather than loaded.
+class Picture : public QWidget {
+public:
+    Picture(QWidget *parent, int variant) : QWidget(parent), variant_(variant) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+
+private:
+    int variant_;
+};
+
+// A raised or sunken frame grouping other controls.
+class Decoration : public QWidget {
+public:
+    explicit Decoration(QWidget *parent) : QWidget(parent) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+};
+
+} // namespace ui::detail
