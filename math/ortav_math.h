@@ -17,12 +17,12 @@ extern "C" {
 // The module's calibration image, byte for byte as stored at EEPROM address 0
 // (little-endian, IEEE-754 doubles). Read by the conversions as 43 doubles.
 typedef struct CoeffImage {
-    ViInt32 signature;                        // ORTAV_COEFF_SIGNATURE when valid
-    ViInt32 reserved;                         // kept as read, written back as held
+    ViInt32 signature;                           // ORTAV_COEFF_SIGNATURE when valid
+    ViInt32 reserved;                            // kept as read, written back as held
     ViReal64 R[ORTAV_CHANNELS][ORTAV_RESISTORS]; // resistor k of a channel, ohms, r0 included
-    ViReal64 r0[ORTAV_CHANNELS];              // series resistance, ohms
-    ViReal64 iGain[ORTAV_CHANNELS];           // DAC codes per ampere
-    ViReal64 iOffset[ORTAV_CHANNELS];         // DAC codes
+    ViReal64 r0[ORTAV_CHANNELS];                 // series resistance, ohms
+    ViReal64 iGain[ORTAV_CHANNELS];              // DAC codes per ampere
+    ViReal64 iOffset[ORTAV_CHANNELS];            // DAC codes
 } CoeffImage;
 
 #ifdef __cplusplus
@@ -43,9 +43,21 @@ _Static_assert(sizeof(CoeffImage) == 344, "CoeffImage is the 344-byte EEPROM ima
 #define ORTAV_MATH_API
 #endif
 
+// The library is built with hidden visibility and a linker version script
+// that leaves exactly these five functions global. Its file also carries an
+// embedded CRC-32 and its version (see file_marks.cpp).
+//
+// channelIndex is 0 or 1. A null image or any other channel index reads
+// nothing and gives the "nothing connected" answer: countR 999999999.0,
+// RtoN 0 (all resistors off), ItoN 0 (no current).
+//
+// Every input has a defined result: float-to-integer conversions of values
+// that do not fit (NaN, infinities, huge) yield INT32_MIN, as the x86
+// truncating conversion does; ItoN then gives 0 and povCheckValueProc reads it
+// as an overflow (result 1, deviation ">100.0" or "> -100.0").
+
 // Resistance in ohms that `code` gives on the channel (999999999.0 when open).
-ORTAV_MATH_API double ortavMath_countR(const CoeffImage *image, ViInt32 code,
-                                       ViInt32 channelIndex);
+ORTAV_MATH_API double ortavMath_countR(const CoeffImage *image, ViInt32 code, ViInt32 channelIndex);
 // Resistor code for the resistance in ohms (-1 when it is above every resistor).
 ORTAV_MATH_API ViInt32 ortavMath_RtoN(const CoeffImage *image, ViInt32 channelIndex,
                                       ViReal64 resistance);
@@ -57,11 +69,13 @@ ORTAV_MATH_API ViUInt16 ortavMath_ItoN(const CoeffImage *image, ViInt32 channelI
 ORTAV_MATH_API ViInt32 ortavMath_povCheckValueAbs(ViReal64 value, ViReal64 reference,
                                                   ViReal64 tolerance, ViReal64 *deviation);
 // 1 when the deviation in percent of base exceeds tolerance (percent), else 0;
-// both texts are fixed-width protocol fields of at most 16 bytes.
+// both texts are fixed-width protocol fields of at most 16 bytes, NUL included
+// (either pointer may be null). A tolerance of 0 reads "   0.0"; a negative or
+// NaN tolerance is printed as "%3.1e" and every value is out of it; with an
+// infinite one ("inf") every finite deviation is within it.
 ORTAV_MATH_API ViInt32 ortavMath_povCheckValueProc(ViReal64 base, ViReal64 reference,
                                                    ViReal64 value, ViReal64 tolerance,
-                                                   ViChar toleranceText[],
-                                                   ViChar deviationText[]);
+                                                   ViChar toleranceText[], ViChar deviationText[]);
 
 #ifdef __cplusplus
 }
