@@ -1,9 +1,9 @@
 // Verification tolerance checks. Numbers are formatted and read back without
 // the C locale functions, so a program that switched LC_NUMERIC (Qt does)
 // still gets the protocol's decimal points.
-#include <cstdarg>
 #include <charconv>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <limits>

@@ -26,8 +26,8 @@ int GetFInfo(const char *path, char *version, char *date, char *time, char *name
         if (::stat(path, &st) == 0 && ::localtime_r(&st.st_mtime, &local) != nullptr) {
             if (date != nullptr &&
                 std::snprintf(date, KELMOR_DATE_SIZE, "%02i-%02i-%li", local.tm_mday,
-                              local.tm_mon + 1, static_cast<long>(local.tm_year) + 1900) >=
-                    KELMOR_DATE_SIZE) {
+                              local.tm_mon + 1,
+                              static_cast<long>(local.tm_year) + 1900) >= KELMOR_DATE_SIZE) {
                 date[0] = '\0'; // a year too far out for the field: no date rather than half
             }
             if (time != nullptr) {
