@@ -40,20 +40,20 @@ constexpr uint32_t Version = 0x18;
 constexpr uint32_t WindowSize = 0x40;
 } // namespace reg
 
-constexpr uint16_t kOrtavModel = 15;         // low byte of the identification register
+constexpr uint16_t kOrtavModel = 15;          // low byte of the identification register
 constexpr uint16_t kMezzanineMultimeter = 32; // type code of the mezzanine multimeter
 constexpr int kResistors = 18;
 constexpr int kChannels = 2;
 constexpr int kPositions = 4;
 
-constexpr double kCodeSettle = 0.005;        // relays of a new resistor code
-constexpr double kDacSettle = 0.001;         // current after a DAC write
-constexpr double kPowerSettle = 0.001;       // current source after power-on
-constexpr double kEepromWriteCycle = 0.005;  // internal write of one EEPROM page
-constexpr double kOpenOhms = 1e12;           // an output with nothing conducting
-constexpr double kCompliance = 12.0;         // volts the current source can drive
+constexpr double kCodeSettle = 0.005;       // relays of a new resistor code
+constexpr double kDacSettle = 0.001;        // current after a DAC write
+constexpr double kPowerSettle = 0.001;      // current source after power-on
+constexpr double kEepromWriteCycle = 0.005; // internal write of one EEPROM page
+constexpr double kOpenOhms = 1e12;          // an output with nothing conducting
+constexpr double kCompliance = 12.0;        // volts the current source can drive
 
-constexpr int kEepromSize = 4096;  // bytes (two address bytes; higher address bits ignored)
+constexpr int kEepromSize = 4096; // bytes (two address bytes; higher address bits ignored)
 constexpr int kEepromPage = 32;
 constexpr uint32_t kCoeffSignature = 0x00766528;
 
@@ -127,9 +127,9 @@ struct Resource {
 
 struct ChannelPhysics {
     std::array<double, kResistors> resistor{}; // real branch resistance of resistor k, ohms
-    double series = 0.5;                        // series resistance, ohms
-    double gain = 409400.0;                     // DAC codes per ampere
-    double offset = 0.0;                        // DAC codes
+    double series = 0.5;                       // series resistance, ohms
+    double gain = 409400.0;                    // DAC codes per ampere
+    double offset = 0.0;                       // DAC codes
 };
 
 struct StuckBits {
@@ -167,13 +167,13 @@ struct ModuleConfig {
 
 // What a test (or a multimeter) can see of one channel.
 struct ChannelState {
-    uint32_t code = 0;       // resistor code applied to the relays (18 bits)
-    uint16_t dac = 0;        // DAC code of the channel
-    bool powered = false;    // current source power bit
-    bool selected = false;   // select bit
-    bool outputBit = false;  // output bit of the channel register
-    bool connected = false;  // output relay closed (state bit)
-    bool settled = false;    // relays, DAC and power all past their settle times
+    uint32_t code = 0;      // resistor code applied to the relays (18 bits)
+    uint16_t dac = 0;       // DAC code of the channel
+    bool powered = false;   // current source power bit
+    bool selected = false;  // select bit
+    bool outputBit = false; // output bit of the channel register
+    bool connected = false; // output relay closed (state bit)
+    bool settled = false;   // relays, DAC and power all past their settle times
 };
 
 // Result of one register access.
@@ -204,18 +204,20 @@ public:
     ModuleConfig &config(); // tests may change physics and faults on a live module
 
     // Inspection (no side effects on the bus; time-dependent values use the clock).
-    ChannelState channel(int ch) const; // ch 1 or 2
+    ChannelState channel(int ch) const;            // ch 1 or 2
     uint16_t registerLatch(uint32_t offset) const; // raw latched value written last
     bool testMode() const;
-    bool writeProtected() const;    // REG_WP bit 0
-    bool eepromBusy() const;        // inside an internal write cycle
-    bool armed() const;             // some channel waits for the trigger
+    bool writeProtected() const; // REG_WP bit 0
+    bool eepromBusy() const;     // inside an internal write cycle
+    bool armed() const;          // some channel waits for the trigger
+    double armedSince() const;   // clock time it was armed; negative when not armed
 
     // Physics of a channel as the outside world sees it at its terminals.
-    double outputResistance(int ch) const; // r0 + parallel of conducting resistors; kOpenOhms if none
-    double sourceCurrent(int ch) const;    // amperes the source drives (0 unpowered, dead, open)
-    double outputVoltage(int ch) const;    // volts across the output
-    bool outputConnected(int ch) const;    // output relay closed
+    double
+    outputResistance(int ch) const;     // r0 + parallel of conducting resistors; kOpenOhms if none
+    double sourceCurrent(int ch) const; // amperes the source drives (0 unpowered, dead, open)
+    double outputVoltage(int ch) const; // volts across the output
+    bool outputConnected(int ch) const; // output relay closed
 
     // EEPROM contents (kEepromSize bytes) and direct access for tests.
     const std::vector<uint8_t> &eeprom() const;
@@ -235,7 +237,7 @@ std::vector<uint8_t> coeffImage(const ModuleConfig &config, double deviation = 0
 // Carriers.
 
 struct Position {
-    uint16_t type = 0; // 0: empty; 15: ORTAV; any other mezzanine type code
+    uint16_t type = 0;                   // 0: empty; 15: ORTAV; any other mezzanine type code
     std::unique_ptr<OrtavModule> module; // for type 15
     bool present() const { return type != 0; }
 };
@@ -248,8 +250,11 @@ struct Carrier {
     double autoTrigger = -1.0;
 
     Position &position(int p) { return positions.at(p - 1); } // p = 1..4
-    OrtavModule *module(int p);                                // null unless an ORTAV sits there
+    OrtavModule *module(int p);                               // null unless an ORTAV sits there
     void fireTrigger();
+    // Fires the trigger if autoTrigger has run out for an armed module; the carrier
+    // library calls it before every access.
+    void poll();
 };
 
 // ---------------------------------------------------------------------------
@@ -265,9 +270,9 @@ struct Leads {
         Fixed       // a fixed resistance (and voltage), for tests
     };
     Mode mode = Mode::SwitchedOn;
-    std::string carrier; // Channel: carrier resource
-    int position = 0;    // Channel: 1..4
-    int channel = 0;     // Channel: 1..2
+    std::string carrier;           // Channel: carrier resource
+    int position = 0;              // Channel: 1..4
+    int channel = 0;               // Channel: 1..2
     double resistance = kOpenOhms; // Fixed
     double voltage = 0.0;          // Fixed
 };
@@ -277,15 +282,15 @@ struct Multimeter {
     std::string resource; // where it lives (the carrier's resource for tarnel)
     int position = 0;     // tarnel: mezzanine position on that carrier
     Leads leads;
-    double noise = 0.0;   // relative standard deviation of readings
+    double noise = 0.0; // relative standard deviation of readings
 };
 
 // What a multimeter's leads touch at this moment.
 struct LeadView {
-    bool connected = false;      // something is there (else resistance is kOpenOhms)
+    bool connected = false; // something is there (else resistance is kOpenOhms)
     double resistance = kOpenOhms;
     double voltage = 0.0;
-    double current = 0.0;        // current a four-wire current measurement would see
+    double current = 0.0; // current a four-wire current measurement would see
 };
 
 enum class Quantity { Voltage, Current, Resistance };
@@ -334,6 +339,8 @@ uint64_t generation();
 extern "C" {
 // 0 when the bench loaded; -1 and the message ("file:line:column: problem") otherwise.
 int ortavBench_check(char *message, int size);
-// The bench's name (not NUL-terminated past size-1).
+// The bench's name, cut to size-1 bytes and NUL-terminated.
 void ortavBench_name(char *name, int size);
+// Loads another bench file (a command-line option); 0, or -1 and the message.
+int ortavBench_load(const char *path, char *message, int size);
 }

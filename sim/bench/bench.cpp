@@ -1,0 +1,316 @@
+// The process's one bench: loading, look-ups, carriers, what multimeters see.
+#include "bench.h"
+#include "bench_yaml.h"
+#include "delay.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <numbers>
+#include <sstream>
+
+namespace ortav::sim {
+
+extern const char *const kDefaultBenchYaml;
+
+namespace {
+
+std::string placed(const std::string &file, int line, int column, const std::string &problem) {
+    std::ostringstream s;
+    s << file;
+    if (line > 0) {
+        s << ':' << line;
+        if (column > 0)
+            s << ':' << column;
+    }
+    s << ": " << problem;
+    return s.str();
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+void putDouble(std::vector<uint8_t> &out, size_t at, double v) {
+    static_assert(std::endian::native == std::endian::little, "the image is little-endian");
+    std::memcpy(out.data() + at, &v, sizeof v);
+}
+
+struct Global {
+    std::recursive_mutex mutex;
+    std::unique_ptr<Bench> bench;
+    std::optional<std::string> error;
+    uint64_t generation = 0;
+    Random noise{0x5EED};
+};
+
+Global &global() {
+    static Global g;
+    return g;
+}
+
+void install(std::unique_ptr<Bench> b) {
+    Global &g = global();
+    g.bench = std::move(b);
+    g.error.reset();
+    ++g.generation;
+}
+
+std::string readFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw BenchError(path, 0, 0, std::string("cannot read the file: ") + std::strerror(errno));
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void copyOut(const std::string &text, char *out, int size) {
+    if (!out || size <= 0)
+        return;
+    const size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+BenchError::BenchError(std::string file, int line, int column, std::string problem)
+    : std::runtime_error(placed(file, line, column, problem)), file_(std::move(file)), line_(line),
+      column_(column), problem_(std::move(problem)) {}
+
+uint64_t Random::next() {
+    uint64_t z = (s_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+double Random::symmetric() {
+    return (next() >> 11) * 0x1.0p-52 - 1.0;
+}
+
+double Random::gauss() {
+    const double u1 = ((next() >> 11) + 1) * 0x1.0p-53;
+    const double u2 = (next() >> 11) * 0x1.0p-53;
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+}
+
+bool Resource::lockedByOther() const {
+    return lockRemaining() > 0;
+}
+
+double Resource::lockRemaining() const {
+    if (faults.lockedFor < 0)
+        return std::numeric_limits<double>::infinity();
+    return std::max(0.0, loadedAt + faults.lockedFor - clock::now());
+}
+
+std::vector<uint8_t> coeffImage(const ModuleConfig &config, double deviation, uint32_t seed) {
+    std::vector<uint8_t> out(344, 0);
+    const uint32_t sig = kCoeffSignature;
+    std::memcpy(out.data(), &sig, 4);
+    Random r(seed);
+    for (int c = 0; c < kChannels; ++c) {
+        const ChannelPhysics &p = config.channel[c];
+        for (int k = 0; k < kResistors; ++k) {
+            // As calibration measures it: through the channel, series included.
+            const double measured = (p.resistor[k] + p.series) * (1.0 + deviation * r.symmetric());
+            putDouble(out, 8 + 8 * (18 * c + k), measured);
+        }
+        putDouble(out, 296 + 8 * c, p.series);
+        putDouble(out, 312 + 8 * c, p.gain);
+        putDouble(out, 328 + 8 * c, p.offset);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+
+OrtavModule *Carrier::module(int p) {
+    if (p < 1 || p > kPositions)
+        return nullptr;
+    return positions[p - 1].module.get();
+}
+
+void Carrier::fireTrigger() {
+    for (Position &p : positions)
+        if (p.module)
+            p.module->trigger();
+}
+
+void Carrier::poll() {
+    if (autoTrigger < 0)
+        return;
+    for (Position &p : positions)
+        if (p.module && p.module->armed() && clock::now() - p.module->armedSince() >= autoTrigger) {
+            fireTrigger();
+            return;
+        }
+}
+
+Resource *Bench::findResource(std::string_view n) {
+    for (Resource &r : resources)
+        if (sameName(r.name, n))
+            return &r;
+    return nullptr;
+}
+
+Carrier *Bench::findCarrier(std::string_view resource) {
+    for (Carrier &c : carriers)
+        if (sameName(c.resource, resource))
+            return &c;
+    return nullptr;
+}
+
+Multimeter *Bench::findMultimeter(MultimeterKind kind, std::string_view resource, int position) {
+    for (Multimeter &m : multimeters)
+        if (m.kind == kind && sameName(m.resource, resource) &&
+            (position == 0 || m.position == position))
+            return &m;
+    return nullptr;
+}
+
+LeadView Bench::leads(const Multimeter &m) {
+    for (Carrier &c : carriers)
+        c.poll();
+    LeadView v;
+    auto from = [&v](OrtavModule &mod, int ch) {
+        if (!mod.outputConnected(ch))
+            return;
+        v.connected = true;
+        v.resistance = mod.outputResistance(ch);
+        v.current = mod.sourceCurrent(ch);
+        v.voltage = mod.outputVoltage(ch);
+    };
+    switch (m.leads.mode) {
+    case Leads::Mode::Open:
+        break;
+    case Leads::Mode::Fixed:
+        v.connected = m.leads.resistance < kOpenOhms;
+        v.resistance = m.leads.resistance;
+        v.voltage = m.leads.voltage;
+        v.current = v.connected && v.resistance > 0 ? v.voltage / v.resistance : 0.0;
+        break;
+    case Leads::Mode::Channel:
+        if (Carrier *c = findCarrier(m.leads.carrier))
+            if (OrtavModule *mod = c->module(m.leads.position))
+                from(*mod, m.leads.channel);
+        break;
+    case Leads::Mode::SwitchedOn:
+        for (Carrier &c : carriers)
+            for (int p = 1; p <= kPositions; ++p)
+                if (OrtavModule *mod = c.module(p))
+                    for (int ch = 1; ch <= kChannels; ++ch)
+                        if (mod->outputConnected(ch)) {
+                            from(*mod, ch);
+                            return v;
+                        }
+        break;
+    }
+    return v;
+}
+
+double Bench::read(const Multimeter &m, Quantity q) {
+    const LeadView v = leads(m);
+    double value = q == Quantity::Voltage   ? v.voltage
+                   : q == Quantity::Current ? v.current
+                                            : v.resistance;
+    if (m.noise > 0 && !(q == Quantity::Resistance && !v.connected))
+        value *= 1.0 + m.noise * global().noise.gauss();
+    return value;
+}
+
+// ---------------------------------------------------------------------------
+
+std::recursive_mutex &benchMutex() {
+    return global().mutex;
+}
+
+Bench &bench() {
+    Global &g = global();
+    std::lock_guard<std::recursive_mutex> lock(g.mutex);
+    if (!g.bench) {
+        const char *path = std::getenv("ORTAV_BENCH");
+        try {
+            if (path && *path)
+                install(parseBench(readFile(path), path));
+            else
+                install(parseBench(kDefaultBenchYaml, "<default bench>"));
+        } catch (const BenchError &e) {
+            // Nothing of a half-read bench is kept: the bench is empty.
+            auto empty = std::make_unique<Bench>();
+            empty->origin = path ? path : "<default bench>";
+            install(std::move(empty));
+            g.error = e.what();
+        }
+    }
+    return *g.bench;
+}
+
+void loadFile(const std::string &path) {
+    std::lock_guard<std::recursive_mutex> lock(benchMutex());
+    install(parseBench(readFile(path), path));
+}
+
+void loadString(std::string_view yaml, std::string_view origin) {
+    std::lock_guard<std::recursive_mutex> lock(benchMutex());
+    install(parseBench(yaml, std::string(origin)));
+}
+
+void loadDefault() {
+    std::lock_guard<std::recursive_mutex> lock(benchMutex());
+    install(parseBench(kDefaultBenchYaml, "<default bench>"));
+}
+
+std::string_view defaultBenchYaml() {
+    return kDefaultBenchYaml;
+}
+
+std::optional<std::string> loadError() {
+    std::lock_guard<std::recursive_mutex> lock(benchMutex());
+    bench();
+    return global().error;
+}
+
+uint64_t generation() {
+    std::lock_guard<std::recursive_mutex> lock(benchMutex());
+    bench();
+    return global().generation;
+}
+
+} // namespace ortav::sim
+
+using namespace ortav::sim;
+
+extern "C" int ortavBench_check(char *message, int size) {
+    const std::optional<std::string> e = loadError();
+    copyOut(e.value_or(""), message, size);
+    return e ? -1 : 0;
+}
+
+extern "C" void ortavBench_name(char *name, int size) {
+    std::lock_guard<std::recursive_mutex> lock(benchMutex());
+    copyOut(bench().name, name, size);
+}
+
+extern "C" int ortavBench_load(const char *path, char *message, int size) {
+    try {
+        loadFile(path ? path : "");
+        copyOut("", message, size);
+        return 0;
+    } catch (const BenchError &e) {
+        copyOut(e.what(), message, size);
+        return -1;
+    }
+}

@@ -1,0 +1,329 @@
+// The carrier driver over the simulated bench. Carrier sessions are opened by
+// resource string (one carrier may be open in several sessions); module sessions
+// belong to one carrier session and one position, and end with it.
+#include "carrik.h"
+#include "carrik_status.h"
+#include "visa.h"
+
+#include "bench.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+using namespace ortav::sim;
+
+namespace {
+
+struct Session {
+    bool module = false;
+    std::string resource;    // the carrier's resource
+    ViSession carrier = 0;   // module sessions: the carrier session
+    int position = 0;        // module sessions: 1..4
+    uint64_t generation = 0; // bench the session was opened on
+    std::map<ViAttr, ViAttrState> attributes;
+    ViInt16 triggerLine = 0;
+    ViInt16 triggerMode = 0;
+    ViInt16 triggerLength = 0;
+};
+
+struct Sessions {
+    std::map<ViSession, Session> open;
+    ViSession next = 0x4C00;
+};
+
+Sessions &sessions() {
+    static Sessions s;
+    return s;
+}
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+// The session if it is open, of the wanted kind, and on the current bench.
+ViStatus find(ViSession vi, bool module, Session *&out) {
+    auto it = sessions().open.find(vi);
+    if (it == sessions().open.end() || it->second.module != module)
+        return VI_ERROR_INV_OBJECT;
+    if (it->second.generation != generation())
+        return CARRIK_ERROR_STALE;
+    out = &it->second;
+    return VI_SUCCESS;
+}
+
+// The carrier and the position behind a module session.
+ViStatus locate(ViSession vi, Session *&s, Carrier *&c) {
+    if (ViStatus st = find(vi, true, s); st != VI_SUCCESS)
+        return st;
+    c = bench().findCarrier(s->resource);
+    if (!c)
+        return CARRIK_ERROR_STALE;
+    c->poll();
+    return VI_SUCCESS;
+}
+
+ViStatus accessStatus(Access a) {
+    switch (a) {
+    case Access::Ok:
+        return VI_SUCCESS;
+    case Access::Failed:
+        return CARRIK_ERROR_BUS;
+    case Access::BadOffset:
+        return CARRIK_ERROR_OFFSET;
+    }
+    return CARRIK_ERROR_BUS;
+}
+
+ViSession add(Session s) {
+    Sessions &all = sessions();
+    const ViSession vi = all.next++;
+    all.open.emplace(vi, std::move(s));
+    return vi;
+}
+
+} // namespace
+
+extern "C" {
+
+ViStatus carrik_init(ViConstRsrc resource, ViBoolean idQuery, ViBoolean reset, ViSession *vi) {
+    Lock lock(benchMutex());
+    if (!resource)
+        return VI_ERROR_PARAMETER1;
+    if (idQuery > 1)
+        return VI_ERROR_PARAMETER2;
+    if (reset > 1)
+        return VI_ERROR_PARAMETER3;
+    if (!vi)
+        return VI_ERROR_PARAMETER4;
+    *vi = 0;
+    Bench &b = bench();
+    Resource *r = b.findResource(resource);
+    if (!r || r->faults.openFails)
+        return VI_ERROR_RSRC_NFOUND;
+    if (r->lockedByOther())
+        return VI_ERROR_RSRC_LOCKED;
+    if (r->faults.silent)
+        return VI_ERROR_TMO;
+    Carrier *c = b.findCarrier(resource);
+    if (!c)
+        return VI_ERROR_FAIL_ID_QUERY; // not a carrier: it cannot answer as one
+    // The reset concerns the carrier's own logic (trigger set-up); its mezzanines
+    // are reset only through their positions, so a second session on a carrier
+    // leaves a module in use undisturbed.
+    Session s;
+    s.resource = c->resource;
+    s.generation = generation();
+    *vi = add(std::move(s));
+    return VI_SUCCESS;
+}
+
+ViStatus carrik_close(ViSession vi) {
+    Lock lock(benchMutex());
+    auto &open = sessions().open;
+    auto it = open.find(vi);
+    if (it == open.end() || it->second.module)
+        return VI_ERROR_INV_OBJECT;
+    open.erase(it);
+    // Module sessions end with their carrier session.
+    for (auto m = open.begin(); m != open.end();)
+        m = m->second.module && m->second.carrier == vi ? open.erase(m) : std::next(m);
+    return VI_SUCCESS;
+}
+
+ViStatus carrik_m_type_q(ViSession vi, ViInt16 position, ViInt16 *present, ViInt16 *model) {
+    Lock lock(benchMutex());
+    Session *s = nullptr;
+    if (ViStatus st = find(vi, false, s); st != VI_SUCCESS)
+        return st;
+    if (position < 1 || position > kPositions)
+        return VI_ERROR_PARAMETER2;
+    if (!present)
+        return VI_ERROR_PARAMETER3;
+    if (!model)
+        return VI_ERROR_PARAMETER4;
+    Carrier *c = bench().findCarrier(s->resource);
+    if (!c)
+        return CARRIK_ERROR_STALE;
+    const Position &p = c->position(position);
+    *present = p.present() ? 1 : 0;
+    *model = static_cast<ViInt16>(p.type);
+    return VI_SUCCESS;
+}
+
+ViStatus carrik_m_init(ViSession carrierVi, ViInt16 position, ViSession *vi) {
+    Lock lock(benchMutex());
+    Session *s = nullptr;
+    if (ViStatus st = find(carrierVi, false, s); st != VI_SUCCESS)
+        return st;
+    if (position < 1 || position > kPositions)
+        return VI_ERROR_PARAMETER2;
+    if (!vi)
+        return VI_ERROR_PARAMETER3;
+    *vi = 0;
+    Carrier *c = bench().findCarrier(s->resource);
+    if (!c)
+        return CARRIK_ERROR_STALE;
+    if (!c->position(position).present())
+        return CARRIK_ERROR_NO_MEZZANINE;
+    Session m;
+    m.module = true;
+    m.resource = s->resource;
+    m.carrier = carrierVi;
+    m.position = position;
+    m.generation = s->generation;
+    *vi = add(std::move(m));
+    return VI_SUCCESS;
+}
+
+ViStatus carrik_m_close(ViSession vi) {
+    Lock lock(benchMutex());
+    auto &open = sessions().open;
+    auto it = open.find(vi);
+    if (it == open.end() || !it->second.module)
+        return VI_ERROR_INV_OBJECT;
+    open.erase(it);
+    return VI_SUCCESS;
+}
+
+ViStatus carrik_m_reset(ViSession vi, ViInt16 mode) {
+    Lock lock(benchMutex());
+    Session *s = nullptr;
+    Carrier *c = nullptr;
+    if (ViStatus st = locate(vi, s, c); st != VI_SUCCESS)
+        return st;
+    if (mode != 0 && mode != 1)
+        return VI_ERROR_PARAMETER2;
+    if (mode == 1)
+        if (OrtavModule *m = c->module(s->position))
+            m->reset();
+    return VI_SUCCESS;
+}
+
+ViStatus carrik_m_in16(ViSession vi, ViUInt32 offset, ViUInt16 *value) {
+    Lock lock(benchMutex());
+    Session *s = nullptr;
+    Carrier *c = nullptr;
+    if (ViStatus st = locate(vi, s, c); st != VI_SUCCESS)
+        return st;
+    if (!value)
+        return VI_ERROR_PARAMETER3;
+    OrtavModule *m = c->module(s->position);
+    if (!m) {
+        // Other mezzanines are not modelled at register level.
+        if ((offset & 1) || offset >= reg::WindowSize)
+            return CARRIK_ERROR_OFFSET;
+        *value = 0;
+        return VI_SUCCESS;
+    }
+    uint16_t v = 0;
+    const ViStatus st = accessStatus(m->read(offset, v));
+    if (st == VI_SUCCESS)
+        *value = v;
+    return st;
+}
+
+ViStatus carrik_m_out16(ViSession vi, ViUInt32 offset, ViUInt16 value) {
+    Lock lock(benchMutex());
+    Session *s = nullptr;
+    Carrier *c = nullptr;
+    if (ViStatus st = locate(vi, s, c); st != VI_SUCCESS)
+        return st;
+    OrtavModule *m = c->module(s->position);
+    if (!m)
+        return (offset & 1) || offset >= reg::WindowSize ? CARRIK_ERROR_OFFSET : VI_SUCCESS;
+    return accessStatus(m->write(offset, value));
+}
+
+ViStatus carrik_m_set_attribute(ViSession vi, ViAttr attribute, ViAttrState value) {
+    Lock lock(benchMutex());
+    Session *s = nullptr;
+    Carrier *c = nullptr;
+    if (ViStatus st = locate(vi, s, c); st != VI_SUCCESS)
+        return st;
+    // The carrier checks a declared type against the mezzanine fitted.
+    if (attribute == ATTR_MODULE_TYPE && value != c->position(s->position).type)
+        return CARRIK_ERROR_TYPE;
+    s->attributes[attribute] = value;
+    return VI_SUCCESS;
+}
+
+ViStatus carrik_m_get_attribute(ViSession vi, ViAttr attribute, ViAttrState *value) {
+    Lock lock(benchMutex());
+    Session *s = nullptr;
+    Carrier *c = nullptr;
+    if (ViStatus st = locate(vi, s, c); st != VI_SUCCESS)
+        return st;
+    if (!value)
+        return VI_ERROR_PARAMETER3;
+    if (attribute == ATTR_MODULE_TYPE) {
+        *value = c->position(s->position).type;
+        return VI_SUCCESS;
+    }
+    auto it = s->attributes.find(attribute);
+    if (it == s->attributes.end())
+        return CARRIK_ERROR_ATTR;
+    *value = it->second;
+    return VI_SUCCESS;
+}
+
+ViStatus carrik_m_config_trigger(ViSession vi, ViInt16 line, ViInt16 mode) {
+    Lock lock(benchMutex());
+    Session *s = nullptr;
+    Carrier *c = nullptr;
+    if (ViStatus st = locate(vi, s, c); st != VI_SUCCESS)
+        return st;
+    if (line < 0 || line > 7)
+        return VI_ERROR_PARAMETER2;
+    if (mode != 0 && mode != 1)
+        return VI_ERROR_PARAMETER3;
+    s->triggerLine = line;
+    s->triggerMode = mode;
+    return VI_SUCCESS;
+}
+
+ViStatus carrik_m_trig_length(ViSession vi, ViInt16 length) {
+    Lock lock(benchMutex());
+    Session *s = nullptr;
+    Carrier *c = nullptr;
+    if (ViStatus st = locate(vi, s, c); st != VI_SUCCESS)
+        return st;
+    if (length < 0)
+        return VI_ERROR_PARAMETER2;
+    s->triggerLength = length;
+    return VI_SUCCESS;
+}
+
+ViStatus carrik_error_message(ViSession, ViStatus status, ViChar message[]) {
+    if (!message)
+        return VI_ERROR_PARAMETER3;
+    static const struct {
+        ViStatus status;
+        const char *text;
+    } texts[] = {
+        {VI_SUCCESS, "Операция выполнена успешно"},
+        {CARRIK_ERROR_NO_MEZZANINE, "Мезонин в указанной позиции не установлен"},
+        {CARRIK_ERROR_BUS, "Ошибка обмена с мезонином"},
+        {CARRIK_ERROR_OFFSET, "Недопустимое смещение регистра мезонина"},
+        {CARRIK_ERROR_ATTR, "Атрибут сеанса не установлен"},
+        {CARRIK_ERROR_TYPE, "Тип мезонина не совпадает с заданным"},
+        {CARRIK_ERROR_STALE, "Сеанс относится к другой конфигурации стенда"},
+        {VI_ERROR_INV_OBJECT, "Неверный идентификатор сеанса"},
+        {VI_ERROR_RSRC_NFOUND, "Ресурс не найден"},
+        {VI_ERROR_RSRC_LOCKED, "Ресурс заблокирован другим сеансом"},
+        {VI_ERROR_TMO, "Истекло время ожидания ответа"},
+        {VI_ERROR_FAIL_ID_QUERY, "Устройство не является носителем мезонинов"},
+        {VI_ERROR_PARAMETER1, "Ошибка в параметре 1"},
+        {VI_ERROR_PARAMETER2, "Ошибка в параметре 2"},
+        {VI_ERROR_PARAMETER3, "Ошибка в параметре 3"},
+        {VI_ERROR_PARAMETER4, "Ошибка в параметре 4"},
+    };
+    for (const auto &t : texts)
+        if (t.status == status) {
+            std::snprintf(message, 256, "%s", t.text);
+            return VI_SUCCESS;
+        }
+    message[0] = '\0';
+    return VI_ERROR_PARAMETER2;
+}
+
+} // extern "C"

@@ -1,0 +1,188 @@
+// Bench descriptions: the built-in default, the example file, and the messages
+// for malformed ones.
+#include "sim_fixture.h"
+
+#include <cstring>
+#include <fstream>
+
+namespace simtest {
+namespace {
+
+class BenchFileTest : public SimTest {};
+
+bool plausibleImage(const std::vector<uint8_t> &e, int hwVersion) {
+    uint32_t sig = 0;
+    std::memcpy(&sig, e.data(), 4);
+    if (sig != kCoeffSignature)
+        return false;
+    for (int c = 0; c < 2; ++c) {
+        for (int k = 0; k < 18; ++k) {
+            double r = 0;
+            std::memcpy(&r, &e[8 + 8 * (18 * c + k)], 8);
+            const double nominal = 18.75 * (1 << k);
+            (void)hwVersion;
+            if (!(std::abs(r - nominal) <= 0.2 * nominal))
+                return false;
+        }
+        double gain = 0, offset = 0;
+        std::memcpy(&gain, &e[312 + 8 * c], 8);
+        std::memcpy(&offset, &e[328 + 8 * c], 8);
+        if (!(std::abs(gain - 409400) <= 0.2 * 409400) || !(std::abs(offset) <= 16))
+            return false;
+    }
+    return true;
+}
+
+TEST_F(BenchFileTest, DefaultBenchHasTheExpectedInstruments) {
+    loadDefault();
+    Bench &b = bench();
+    EXPECT_EQ(b.origin, "<default bench>");
+    ASSERT_EQ(b.resources.size(), 5u);
+
+    Resource *vxi = b.findResource("VXI0::8::INSTR");
+    ASSERT_NE(vxi, nullptr);
+    EXPECT_EQ(vxi->kind, ResourceKind::Vxi);
+    EXPECT_EQ(vxi->manufacturer, 0xC5B);
+    EXPECT_EQ(vxi->modelCode, 0x10D);
+    EXPECT_EQ(vxi->slot, 2);
+    EXPECT_EQ(vxi->la, 8);
+    Resource *hp = b.findResource("GPIB0::22::INSTR");
+    ASSERT_NE(hp, nullptr);
+    EXPECT_EQ(hp->kind, ResourceKind::Gpib);
+    EXPECT_EQ(hp->gpibPrimary, 22);
+    Resource *box = b.findResource("USB0::0x0C5B::0x1004::KC21047::INSTR");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->idn.rfind("KORDAVELIN,CARRIK", 0), 0u);
+    EXPECT_EQ(box->usbSerial, "KC21047");
+    int others = 0;
+    for (const Resource &r : b.resources)
+        others += r.kind == ResourceKind::Vxi && r.manufacturer != 0xC5B && r.modelCode != 0x243;
+    EXPECT_EQ(others, 1) << "one VXI device of another maker";
+
+    ASSERT_EQ(b.carriers.size(), 2u);
+    Carrier *crate = b.findCarrier("VXI0::8::INSTR");
+    ASSERT_NE(crate, nullptr);
+    EXPECT_NE(crate->module(1), nullptr);
+    EXPECT_EQ(crate->position(3).type, kMezzanineMultimeter);
+    EXPECT_NE(b.findCarrier("USB0::0x0C5B::0x1004::KC21047::INSTR")->module(1), nullptr);
+
+    for (Carrier &c : b.carriers)
+        for (int p = 1; p <= 4; ++p)
+            if (OrtavModule *m = c.module(p)) {
+                EXPECT_TRUE(plausibleImage(m->eeprom(), m->config().hwVersion)) << c.resource;
+                // Realistic: not exactly nominal.
+                EXPECT_NE(m->config().channel[0].resistor[3], 150.0);
+            }
+    EXPECT_NE(b.findMultimeter(MultimeterKind::Hpe1412, "VXI0::24::INSTR"), nullptr);
+    EXPECT_NE(b.findMultimeter(MultimeterKind::Hp3458a, "GPIB0::22::INSTR"), nullptr);
+    EXPECT_NE(b.findMultimeter(MultimeterKind::Tarnel, "VXI0::8::INSTR", 3), nullptr);
+}
+
+TEST_F(BenchFileTest, ExampleBenchWithFaultsLoads) {
+    loadFile(SIM_BENCHES_DIR "/example.yaml");
+    Bench &b = bench();
+    EXPECT_FALSE(b.resources.empty());
+    EXPECT_FALSE(b.carriers.empty());
+    EXPECT_FALSE(b.multimeters.empty());
+}
+
+TEST_F(BenchFileTest, MalformedBenchesNameFileLineAndProblem) {
+    const struct {
+        const char *yaml;
+        const char *message;
+    } cases[] = {
+        {"", "bad.yaml: the bench description is empty"},
+        {"name: x\nresources: [\n", nullptr}, // syntax: checked by prefix below
+        {"name: x\nresorces: []\n",
+         "bad.yaml:2:1: unknown key 'resorces' in the bench (known keys: name, resources, "
+         "carriers, multimeters)"},
+        {"resources: {name: VXI0::1::INSTR}\n", "bad.yaml:1:12: resources must be a list"},
+        {"resources:\n  - kind: vxi\n", "bad.yaml:2:5: resource lacks the key 'name'"},
+        {"resources:\n  - name: FOO0::1::INSTR\n",
+         "bad.yaml:2:11: cannot tell the kind of resource 'FOO0::1::INSTR' (the name begins with "
+         "neither VXI, GPIB, USB nor TCPIP; give 'kind')"},
+        {"resources:\n  - name: VXI0::1::INSTR\n    slot: two\n",
+         "bad.yaml:3:11: slot must be an integer, not 'two'"},
+        {"resources:\n  - name: VXI0::1::INSTR\n    manufacturer: 0x1FFFF\n",
+         "bad.yaml:3:19: manufacturer must lie in 0..65535, not 0x1FFFF"},
+        {"resources:\n  - name: VXI0::1::INSTR\n  - name: vxi0::1::instr\n",
+         "bad.yaml:3:11: resource 'vxi0::1::instr' is listed twice"},
+        {"resources:\n  - name: VXI0::1::INSTR\n    faults: {locked: soon}\n",
+         "bad.yaml:3:22: locked (seconds) must be a number, not 'soon'"},
+        {"carriers:\n  - resource: VXI0::1::INSTR\n    positions: [ortav]\n",
+         "bad.yaml:2:15: carrier resource 'VXI0::1::INSTR' is not among the bench's resources"},
+        {"resources:\n  - name: VXI0::1::INSTR\ncarriers:\n  - resource: VXI0::1::INSTR\n"
+         "    positions: {5: ortav}\n",
+         "bad.yaml:5:17: position number must lie in 1..4, not 5"},
+        {"resources:\n  - name: VXI0::1::INSTR\ncarriers:\n  - resource: VXI0::1::INSTR\n"
+         "    positions:\n      1: {type: ortav, hw_version: 3}\n",
+         "bad.yaml:6:36: hw_version must lie in 1..2, not 3"},
+        {"resources:\n  - name: VXI0::1::INSTR\ncarriers:\n  - resource: VXI0::1::INSTR\n"
+         "    positions:\n      1: {type: ortav, eeprom: shiny}\n",
+         "bad.yaml:6:32: eeprom must be one of valid, blank, corrupt, absent, not 'shiny'"},
+        {"resources:\n  - name: VXI0::1::INSTR\ncarriers:\n  - resource: VXI0::1::INSTR\n"
+         "    positions:\n      1: {type: ortav, resistors: [[1, 2], [3, 4]]}\n",
+         "bad.yaml:6:36: resistors must be a list of 18 numbers (resistors 0..17)"},
+        {"resources:\n  - name: VXI0::1::INSTR\ncarriers:\n  - resource: VXI0::1::INSTR\n"
+         "    positions:\n      1:\n        type: ortav\n        faults:\n"
+         "          stuck: [{register: 0x05, mask: 1, level: 1}]\n",
+         "bad.yaml:9:30: register offset must be even (16-bit registers), not 0x05"},
+        {"resources:\n  - name: VXI0::1::INSTR\ncarriers:\n  - resource: VXI0::1::INSTR\n"
+         "    positions:\n      1:\n        type: ortav\n        faults:\n"
+         "          open_resistor: [{channel: 1, resistor: 18}]\n",
+         "bad.yaml:9:50: resistor must lie in 0..17, not 18"},
+        {"resources:\n  - name: VXI0::1::INSTR\ncarriers:\n  - resource: VXI0::1::INSTR\n"
+         "    positions:\n      1:\n        type: ortav\n        fault: {busy: true}\n",
+         "bad.yaml:8:9: unknown key 'fault' in ORTAV module (known keys: type, hw_version, "
+         "id_high, resistor_error, resistors, series, current_gain, current_offset, eeprom, "
+         "faults)"},
+        {"resources:\n  - name: GPIB0::22::INSTR\nmultimeters:\n  - kind: fluke\n"
+         "    resource: GPIB0::22::INSTR\n",
+         "bad.yaml:4:11: multimeter kind must be one of hpe1412, hp3458a, mervd, sulvat, tarnel, "
+         "not 'fluke'"},
+        {"resources:\n  - name: VXI0::1::INSTR\ncarriers:\n  - resource: VXI0::1::INSTR\n"
+         "    positions: [ortav]\nmultimeters:\n  - kind: tarnel\n    resource: VXI0::1::INSTR\n"
+         "    position: 1\n",
+         "bad.yaml:9:15: no mezzanine multimeter (type 32) at position 1 of a carrier at "
+         "'VXI0::1::INSTR'"},
+    };
+    loadString("name: kept\n", "good.yaml");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.yaml);
+        try {
+            loadString(c.yaml, "bad.yaml");
+            ADD_FAILURE() << "accepted";
+        } catch (const BenchError &e) {
+            if (c.message)
+                EXPECT_STREQ(e.what(), c.message);
+            else
+                EXPECT_EQ(std::string(e.what()).rfind("bad.yaml:3:1: not valid YAML: ", 0), 0u)
+                    << e.what();
+        }
+        EXPECT_EQ(bench().name, "kept") << "a bad bench replaces nothing";
+    }
+}
+
+TEST_F(BenchFileTest, FilesThroughTheCEntryPoints) {
+    char message[256];
+    EXPECT_EQ(ortavBench_load("/nonexistent/bench.yaml", message, sizeof message), -1);
+    EXPECT_STREQ(message,
+                 "/nonexistent/bench.yaml: cannot read the file: No such file or directory");
+
+    const std::string path = ::testing::TempDir() + "sim_bench_test.yaml";
+    std::ofstream(path)
+        << "name: from a file\nresources:\n  - name: GPIB0::9::INSTR\n    bogus: 1\n";
+    EXPECT_EQ(ortavBench_load(path.c_str(), message, sizeof message), -1);
+    EXPECT_EQ(std::string(message), path + ":4:5: unknown key 'bogus' in resource (known keys: "
+                                           "name, kind, board, slot, manufacturer, model, "
+                                           "mainframe_la, la, address, secondary, serial, idn, "
+                                           "faults)");
+    std::ofstream(path) << "name: from a file\n";
+    EXPECT_EQ(ortavBench_load(path.c_str(), message, sizeof message), 0);
+    ortavBench_name(message, 8);
+    EXPECT_STREQ(message, "from a ");
+    EXPECT_EQ(ortavBench_check(message, sizeof message), 0);
+}
+
+} // namespace
+} // namespace simtest
