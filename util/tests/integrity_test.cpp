@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include <string>
 #include <unistd.h>
 
@@ -41,6 +42,20 @@ Check check(const std::string &path) {
     Check c{};
     c.result = CheckFileInternalCRC32(path.c_str(), &c.stored, &c.computed, &c.whole);
     return c;
+}
+
+TEST(Marker, IsTheTextInCodePage1251) {
+    std::string utf8 = "ВстроенныйCRC32=";
+    char out[64] = {};
+    char *in = utf8.data();
+    char *to = out;
+    size_t inLeft = utf8.size(), outLeft = sizeof out;
+    iconv_t cd = iconv_open("CP1251", "UTF-8");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    ASSERT_NE(iconv(cd, &in, &inLeft, &to, &outLeft), static_cast<size_t>(-1));
+    iconv_close(cd);
+    EXPECT_EQ(std::string(out, to), kMarker);
+    EXPECT_EQ(kMarker.size(), size_t{KELMOR_CRC_MARKER_LENGTH});
 }
 
 TEST(Crc32, PublishedCheckValues) {
