@@ -69,6 +69,29 @@ TEST_F(EepromTest, PageWriteWrapsInsideThePageAndTakesItsWriteCycle) {
     EXPECT_EQ(eepromRead(0x3E, 2), (std::vector<uint8_t>{0x40 + 32, 0x40 + 33}));
 }
 
+TEST_F(EepromTest, WholeImageWrittenPageByPageWithItsWaitsReadsBack) {
+    open("        eeprom: blank\n");
+    std::vector<uint8_t> image(344);
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<uint8_t>(i * 7 + 3);
+    out(reg::Wp, 0);
+    for (size_t page = 0; page * 32 < image.size(); ++page) {
+        const size_t from = page * 32, to = std::min(from + 32, image.size());
+        ASSERT_TRUE(eepromWritePage(static_cast<uint16_t>(from),
+                                    std::vector<uint8_t>(image.begin() + from, image.begin() + to)))
+            << "page " << page;
+        Delay(0.005);
+    }
+    out(reg::Wp, 1);
+    EXPECT_EQ(eepromRead(0, 344), image);
+    EXPECT_EQ(cells()[344], 0xFF);
+
+    // Without the wait the next page is refused at its device address.
+    out(reg::Wp, 0);
+    ASSERT_TRUE(eepromWritePage(0, {1}));
+    EXPECT_FALSE(eepromWritePage(32, {2}));
+}
+
 TEST_F(EepromTest, DataReachesTheCellsOnlyAtTheStop) {
     open("        eeprom: blank\n");
     out(reg::Wp, 0);
