@@ -52,7 +52,7 @@ TEST_F(BenchFileTest, DefaultBenchHasTheExpectedInstruments) {
     EXPECT_EQ(hp->gpibPrimary, 22);
     Resource *box = b.findResource("USB0::0x0C5B::0x1004::KC21047::INSTR");
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->idn.rfind("KORDAVELIN,CARRIK", 0), 0u);
+    EXPECT_EQ(box->idn, "KORDAVELIN,CARRIK,KC21047,2.13");
     EXPECT_EQ(box->usbSerial, "KC21047");
     int others = 0;
     for (const Resource &r : b.resources)

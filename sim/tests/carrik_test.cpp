@@ -11,8 +11,8 @@ name: carriers
 resources:
   - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D}
   - {name: VXI0::24::INSTR, slot: 4, manufacturer: 0xFFF, model: 0x243}
-  - {name: USB0::0x0C5B::0x1004::K1::INSTR, idn: "KORDAVELIN,CARRIK-U4,K1,1.0", faults: {locked: 2}}
-  - {name: TCPIP0::10.0.0.5::inst0::INSTR, idn: "KORDAVELIN,CARRIK-L4,L7", faults: {silent: true}}
+  - {name: USB0::0x0C5B::0x1004::K1::INSTR, idn: "KORDAVELIN,CARRIK,K1,1.0", faults: {locked: 2}}
+  - {name: TCPIP0::10.0.0.5::inst0::INSTR, idn: "KORDAVELIN,CARRIK,L7", faults: {silent: true}}
   - {name: USB0::0x0C5B::0x1004::K2::INSTR, faults: {open_fails: true}}
 carriers:
   - resource: VXI0::8::INSTR
