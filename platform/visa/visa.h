@@ -42,6 +42,9 @@ typedef va_list ViVAList;
 #define VI_ATTR_TCPIP_HOSTNAME ((ViAttr)0xBFFF0196UL)
 #define VI_ATTR_TCPIP_PORT ((ViAttr)0x3FFF0197UL)
 #define VI_ATTR_USB_SERIAL_NUM ((ViAttr)0xBFFF01A0UL)
+#define VI_ATTR_TCPIP_DEVICE_NAME ((ViAttr)0xBFFF0199UL)
+
+#define VI_NO_SEC_ADDR 0xFFFF
 
 // Interface types.
 #define VI_INTF_GPIB 1
@@ -63,6 +66,7 @@ typedef va_list ViVAList;
 // Completion and warning codes.
 #define VI_SUCCESS_TERM_CHAR ((ViStatus)0x3FFF0005L)
 #define VI_SUCCESS_MAX_CNT ((ViStatus)0x3FFF0006L)
+#define VI_WARN_NULL_OBJECT ((ViStatus)0x3FFF0082L)
 #define VI_WARN_UNKNOWN_STATUS ((ViStatus)0x3FFF0085L)
 #define VI_SUCCESS_NESTED_SHARED ((ViStatus)0x3FFF0099L)
 #define VI_SUCCESS_NESTED_EXCLUSIVE ((ViStatus)0x3FFF009AL)
@@ -117,8 +121,7 @@ ViStatus viOpenDefaultRM(ViPSession vi);
 ViStatus viFindRsrc(ViSession sesn, ViConstString expr, ViPFindList vi, ViPUInt32 retCnt,
                     ViChar desc[]);
 ViStatus viFindNext(ViFindList vi, ViChar desc[]);
-ViStatus viParseRsrc(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType,
-                     ViPUInt16 intfNum);
+ViStatus viParseRsrc(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType, ViPUInt16 intfNum);
 ViStatus viParseRsrcEx(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType,
                        ViPUInt16 intfNum, ViChar rsrcClass[], ViChar expandedUnaliasedName[],
                        ViChar aliasIfExists[]);
@@ -133,9 +136,9 @@ ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKe
 ViStatus viUnlock(ViSession vi);
 ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt);
 ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt);
+ViStatus viClear(ViSession vi);
 ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ...);
-ViStatus viVQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt,
-                   ViVAList params);
+ViStatus viVQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ViVAList params);
 
 #ifdef __cplusplus
 }
