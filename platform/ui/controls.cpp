@@ -107,9 +107,9 @@ QWidget *makeWidget(Panel &p, Control &c) {
     switch (s.kind) {
     case CTRL_COMMAND_BUTTON: {
         QString text = qs(s.label);
-        if (s.accessKey != 0) {
+        if (!s.accessKey.empty()) {
             // Underline the access key's letter: its first occurrence, any case.
-            QString key = QString::fromUtf8(&s.accessKey, 1);
+            QString key = QString::fromStdString(s.accessKey);
             int i = text.indexOf(key, 0, Qt::CaseInsensitive);
             if (i >= 0)
                 text.insert(i, '&');
@@ -269,6 +269,8 @@ void buildControl(Panel &p, Control &c) {
     if (s.fontSize > 0)
         f.setPixelSize(s.fontSize);
     f.setBold(s.bold);
+    if (s.monospace)
+        f.setFamily("DejaVu Sans Mono");
     w->setFont(f);
     int h = s.height > 0 ? s.height : w->sizeHint().height();
     int wd = s.width > 0 ? s.width : w->sizeHint().width();

@@ -38,9 +38,10 @@ struct ControlSpec {
     int offColor = 0x404040;
     int fontSize = 0; // pixels; 0: the panel's
     bool bold = false;
-    bool centred = false;   // text messages
-    int labelPlacement = 0; // 0 above, 1 left, 2 right of the control
-    char accessKey = 0;     // shown underlined in a button's label
+    bool monospace = false;  // columns of figures line up
+    bool centred = false;    // text messages
+    int labelPlacement = 0;  // 0 above, 1 left, 2 right of the control
+    std::string accessKey{}; // a letter (UTF-8) shown underlined in a button's label
 
     std::vector<ItemSpec> items{}; // rings and list boxes
 
