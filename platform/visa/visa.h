@@ -12,6 +12,10 @@ extern "C" {
 #endif
 
 typedef va_list ViVAList;
+typedef ViUInt32 ViEventFilter;
+typedef ViObject ViEvent;
+typedef ViEvent *ViPEvent;
+typedef ViEventType *ViPEventType;
 
 #define VI_FIND_BUFLEN 256
 
@@ -63,7 +67,19 @@ typedef va_list ViVAList;
 #define VI_TMO_IMMEDIATE 0L
 #define VI_TMO_INFINITE 0xFFFFFFFFUL
 
+// Events and their mechanisms.
+#define VI_EVENT_IO_COMPLETION ((ViEventType)0x3FFF2009UL)
+#define VI_EVENT_SERVICE_REQ ((ViEventType)0x3FFF200BUL)
+#define VI_ALL_ENABLED_EVENTS ((ViEventType)0x3FFF7FFFUL)
+#define VI_QUEUE 1
+#define VI_HNDLR 2
+#define VI_SUSPEND_HNDLR 4
+#define VI_ALL_MECH 0xFFFF
+
 // Completion and warning codes.
+#define VI_SUCCESS_EVENT_EN ((ViStatus)0x3FFF0002L)
+#define VI_SUCCESS_EVENT_DIS ((ViStatus)0x3FFF0003L)
+#define VI_SUCCESS_QUEUE_EMPTY ((ViStatus)0x3FFF0004L)
 #define VI_SUCCESS_TERM_CHAR ((ViStatus)0x3FFF0005L)
 #define VI_SUCCESS_MAX_CNT ((ViStatus)0x3FFF0006L)
 #define VI_WARN_NULL_OBJECT ((ViStatus)0x3FFF0082L)
@@ -86,6 +102,9 @@ typedef va_list ViVAList;
 #define VI_ERROR_ATTR_READONLY ((ViStatus)(_VI_ERROR + 0x3FFF001FL))
 #define VI_ERROR_INV_LOCK_TYPE ((ViStatus)(_VI_ERROR + 0x3FFF0020L))
 #define VI_ERROR_INV_ACCESS_KEY ((ViStatus)(_VI_ERROR + 0x3FFF0021L))
+#define VI_ERROR_INV_EVENT ((ViStatus)(_VI_ERROR + 0x3FFF0026L))
+#define VI_ERROR_INV_MECH ((ViStatus)(_VI_ERROR + 0x3FFF0027L))
+#define VI_ERROR_NENABLED ((ViStatus)(_VI_ERROR + 0x3FFF002FL))
 #define VI_ERROR_INV_SETUP ((ViStatus)(_VI_ERROR + 0x3FFF003AL))
 #define VI_ERROR_ALLOC ((ViStatus)(_VI_ERROR + 0x3FFF003CL))
 #define VI_ERROR_INV_MASK ((ViStatus)(_VI_ERROR + 0x3FFF003DL))
@@ -137,6 +156,12 @@ ViStatus viUnlock(ViSession vi);
 ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt);
 ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt);
 ViStatus viClear(ViSession vi);
+ViStatus viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism,
+                       ViEventFilter context);
+ViStatus viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism);
+ViStatus viDiscardEvents(ViSession vi, ViEventType eventType, ViUInt16 mechanism);
+ViStatus viWaitOnEvent(ViSession vi, ViEventType inEventType, ViUInt32 timeout,
+                       ViPEventType outEventType, ViPEvent outContext);
 ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ...);
 ViStatus viVQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ViVAList params);
 

@@ -35,6 +35,12 @@ struct Table {
     decltype(&::viRead) read = nullptr;
     decltype(&::viWrite) write = nullptr;
     decltype(&::viVQueryf) vQueryf = nullptr;
+    // Optional: the program itself does not need them.
+    decltype(&::viClear) clear = nullptr;
+    decltype(&::viEnableEvent) enableEvent = nullptr;
+    decltype(&::viDisableEvent) disableEvent = nullptr;
+    decltype(&::viDiscardEvents) discardEvents = nullptr;
+    decltype(&::viWaitOnEvent) waitOnEvent = nullptr;
 };
 
 std::recursive_mutex &stateMutex() {
@@ -82,6 +88,11 @@ std::unique_ptr<Table> loadTable(const std::string &name, std::string *why) {
         return nullptr;
     }
     lib.bind("viParseRsrcEx", t->parseRsrcEx);
+    lib.bind("viClear", t->clear);
+    lib.bind("viEnableEvent", t->enableEvent);
+    lib.bind("viDisableEvent", t->disableEvent);
+    lib.bind("viDiscardEvents", t->discardEvents);
+    lib.bind("viWaitOnEvent", t->waitOnEvent);
     // The simulated library brings the bench library with it; a vendor's does not.
     t->simulated = lib.symbol("ortavBench_name") != nullptr;
     return t;
@@ -208,6 +219,8 @@ using ortav::visa::table;
         auto *t = table();                                                                         \
         if (!t)                                                                                    \
             return VI_ERROR_LIBRARY_NFOUND;                                                        \
+        if (!t->member)                                                                            \
+            return VI_ERROR_NSUP_OPER;                                                             \
         return t->member(__VA_ARGS__);                                                             \
     } while (0)
 
@@ -234,13 +247,8 @@ ViStatus viParseRsrc(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType,
 ViStatus viParseRsrcEx(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType,
                        ViPUInt16 intfNum, ViChar rsrcClass[], ViChar expandedUnaliasedName[],
                        ViChar aliasIfExists[]) {
-    auto *t = table();
-    if (!t)
-        return VI_ERROR_LIBRARY_NFOUND;
-    if (!t->parseRsrcEx)
-        return VI_ERROR_NSUP_OPER;
-    return t->parseRsrcEx(rmSesn, rsrcName, intfType, intfNum, rsrcClass, expandedUnaliasedName,
-                          aliasIfExists);
+    ORTAV_FORWARD(parseRsrcEx, rmSesn, rsrcName, intfType, intfNum, rsrcClass,
+                  expandedUnaliasedName, aliasIfExists);
 }
 
 ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout,
@@ -290,6 +298,28 @@ ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
 
 ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
     ORTAV_FORWARD(write, vi, buf, cnt, retCnt);
+}
+
+ViStatus viClear(ViSession vi) {
+    ORTAV_FORWARD(clear, vi);
+}
+
+ViStatus viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism,
+                       ViEventFilter context) {
+    ORTAV_FORWARD(enableEvent, vi, eventType, mechanism, context);
+}
+
+ViStatus viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism) {
+    ORTAV_FORWARD(disableEvent, vi, eventType, mechanism);
+}
+
+ViStatus viDiscardEvents(ViSession vi, ViEventType eventType, ViUInt16 mechanism) {
+    ORTAV_FORWARD(discardEvents, vi, eventType, mechanism);
+}
+
+ViStatus viWaitOnEvent(ViSession vi, ViEventType inEventType, ViUInt32 timeout,
+                       ViPEventType outEventType, ViPEvent outContext) {
+    ORTAV_FORWARD(waitOnEvent, vi, inEventType, timeout, outEventType, outContext);
 }
 
 ViStatus viVQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ViVAList params) {

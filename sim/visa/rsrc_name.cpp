@@ -149,6 +149,8 @@ std::optional<RsrcName> parseRsrcName(std::string_view name) {
             if (!secondary)
                 return std::nullopt;
             expanded += "::" + std::to_string(*secondary);
+            if (*secondary == 0)
+                r.altKey = lower(prefix + "::" + std::to_string(*primary) + "::INSTR");
         }
         expanded += "::INSTR";
         key = expanded;

@@ -16,6 +16,14 @@ struct RsrcName {
     std::string rsrcClass; // "INSTR", "INTFC", "SOCKET", ...
     std::string expanded;  // the full official form, e.g. "GPIB0::22::INSTR"
     std::string key;       // lower-case expanded form with every default filled in
+    // Another key the same device answers to: a GPIB device without secondary
+    // addressing also answers at secondary address 0, the way clients such as
+    // pyvisa spell the address. Empty when there is none.
+    std::string altKey;
+
+    bool sameDevice(const std::string &otherKey) const {
+        return otherKey == key || (!altKey.empty() && otherKey == altKey);
+    }
 };
 
 // Nothing when the name is not a valid VISA resource name.

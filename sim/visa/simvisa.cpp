@@ -113,7 +113,7 @@ SIMVISA_EXPORT ViStatus viParseRsrcEx(ViSession rmSesn, ViConstRsrc rsrcName, Vi
     // A resource of the bench goes by the name the bench lists it under.
     std::string expanded = p->expanded;
     for (const sim::Resource &r : sim::bench().resources)
-        if (keyOf(r.name) == p->key)
+        if (p->sameDevice(keyOf(r.name)))
             expanded = r.name;
     copyText(expanded, expandedUnaliasedName);
     copyText("", aliasIfExists);
@@ -145,7 +145,7 @@ SIMVISA_EXPORT ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mo
         return VI_ERROR_INV_ACC_MODE;
     const sim::Resource *r = nullptr;
     for (const sim::Resource &candidate : sim::bench().resources)
-        if (keyOf(candidate.name) == p->key)
+        if (p->sameDevice(keyOf(candidate.name)))
             r = &candidate;
     if (!r || r->faults.openFails)
         return VI_ERROR_RSRC_NFOUND;
@@ -154,7 +154,7 @@ SIMVISA_EXPORT ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mo
     s.kind = SessionKind::Instrument;
     s.owner = sesn;
     s.resource = r->name;
-    s.key = p->key;
+    s.key = keyOf(r->name);
     s.generation = sim::generation();
     ViSession handle = addSession(std::move(s));
     if (lockBits) {
@@ -312,4 +312,52 @@ SIMVISA_EXPORT ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstSt
     ViStatus st = viVQueryf(vi, writeFmt, readFmt, params);
     va_end(params);
     return st;
+}
+
+// Events: the simulated devices raise none, so none can be enabled; turning them
+// off and discarding them (what clients do before closing) succeeds.
+namespace {
+
+bool validMechanism(ViUInt16 mechanism) {
+    return mechanism == VI_ALL_MECH ||
+           (mechanism != 0 && (mechanism & ~(VI_QUEUE | VI_HNDLR | VI_SUSPEND_HNDLR)) == 0);
+}
+
+ViStatus eventCall(ViSession vi, ViEventType eventType, ViUInt16 mechanism, ViStatus nothingToDo) {
+    Guard g(sim::benchMutex());
+    if (!findSession(vi))
+        return VI_ERROR_INV_OBJECT;
+    if (!validMechanism(mechanism))
+        return VI_ERROR_INV_MECH;
+    return eventType == VI_ALL_ENABLED_EVENTS ? nothingToDo : VI_ERROR_INV_EVENT;
+}
+
+} // namespace
+
+SIMVISA_EXPORT ViStatus viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism,
+                                      ViEventFilter context) {
+    (void)context;
+    ViStatus st = eventCall(vi, eventType, mechanism, VI_ERROR_INV_EVENT);
+    return st == VI_ERROR_INV_MECH || st == VI_ERROR_INV_OBJECT ? st : VI_ERROR_INV_EVENT;
+}
+
+SIMVISA_EXPORT ViStatus viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism) {
+    return eventCall(vi, eventType, mechanism, VI_SUCCESS_EVENT_DIS);
+}
+
+SIMVISA_EXPORT ViStatus viDiscardEvents(ViSession vi, ViEventType eventType, ViUInt16 mechanism) {
+    return eventCall(vi, eventType, mechanism, VI_SUCCESS_QUEUE_EMPTY);
+}
+
+SIMVISA_EXPORT ViStatus viWaitOnEvent(ViSession vi, ViEventType inEventType, ViUInt32 timeout,
+                                      ViPEventType outEventType, ViPEvent outContext) {
+    (void)timeout;
+    Guard g(sim::benchMutex());
+    if (outEventType)
+        *outEventType = 0;
+    if (outContext)
+        *outContext = VI_NULL;
+    if (!findSession(vi))
+        return VI_ERROR_INV_OBJECT;
+    return inEventType == VI_ALL_ENABLED_EVENTS ? VI_ERROR_NENABLED : VI_ERROR_INV_EVENT;
 }

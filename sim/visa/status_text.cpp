@@ -8,6 +8,11 @@ const char *statusText(ViStatus status) {
     switch (status) {
     case VI_SUCCESS:
         return "Operation completed successfully.";
+    case VI_SUCCESS_EVENT_DIS:
+        return "Specified event is already disabled for at least one of the specified "
+               "mechanisms.";
+    case VI_SUCCESS_QUEUE_EMPTY:
+        return "Operation completed successfully, but queue was already empty.";
     case VI_SUCCESS_TERM_CHAR:
         return "The specified termination character was read.";
     case VI_SUCCESS_MAX_CNT:
@@ -50,6 +55,13 @@ const char *statusText(ViStatus status) {
         return "The specified type of lock is not supported by this resource.";
     case VI_ERROR_INV_ACCESS_KEY:
         return "The access key to the resource associated with this session is invalid.";
+    case VI_ERROR_INV_EVENT:
+        return "Specified event type is not supported by the resource.";
+    case VI_ERROR_INV_MECH:
+        return "Invalid mechanism specified.";
+    case VI_ERROR_NENABLED:
+        return "The session must be enabled for events of the specified type in order to "
+               "receive them.";
     case VI_ERROR_INV_SETUP:
         return "Unable to start operation because setup is invalid (due to attributes being set "
                "to an inconsistent state).";

@@ -366,6 +366,8 @@ TEST_F(SimVisa, OpenChecksNameModeAndPresence) {
         ViStatus status;
     } cases[] = {
         {"gpib::22", VI_NO_LOCK, VI_SUCCESS},
+        {"GPIB0::22::0::INSTR", VI_NO_LOCK, VI_SUCCESS}, // no secondary addressing
+        {"GPIB0::22::1::INSTR", VI_NO_LOCK, VI_ERROR_RSRC_NFOUND},
         {"USB0::3163::4100::KC21047::0::INSTR", VI_LOAD_CONFIG, VI_SUCCESS},
         {"VXI0::8::INSTR", VI_EXCLUSIVE_LOCK, VI_SUCCESS},
         {"GPIB0::21::INSTR", VI_NO_LOCK, VI_ERROR_RSRC_NFOUND},
@@ -392,6 +394,19 @@ TEST_F(SimVisa, OpenChecksNameModeAndPresence) {
     EXPECT_EQ(viFindNext(list, desc), VI_ERROR_INV_OBJECT);
     EXPECT_EQ(viClose(VI_NULL), VI_WARN_NULL_OBJECT);
     ASSERT_EQ(viOpenDefaultRM(&rm), VI_SUCCESS);
+}
+
+TEST_F(SimVisa, NoEventsCanBeEnabledButClientsMayTurnThemOff) {
+    ViSession vi = open("GPIB0::22::INSTR");
+    EXPECT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, 0), VI_ERROR_INV_EVENT);
+    EXPECT_EQ(viDisableEvent(vi, VI_ALL_ENABLED_EVENTS, VI_ALL_MECH), VI_SUCCESS_EVENT_DIS);
+    EXPECT_EQ(viDiscardEvents(vi, VI_ALL_ENABLED_EVENTS, VI_ALL_MECH), VI_SUCCESS_QUEUE_EMPTY);
+    EXPECT_EQ(viDisableEvent(vi, VI_ALL_ENABLED_EVENTS, 8), VI_ERROR_INV_MECH);
+    ViEventType type = 1;
+    ViEvent event = 1;
+    EXPECT_EQ(viWaitOnEvent(vi, VI_ALL_ENABLED_EVENTS, 100, &type, &event), VI_ERROR_NENABLED);
+    EXPECT_EQ(type, 0u);
+    EXPECT_EQ(event, VI_NULL);
 }
 
 TEST_F(SimVisa, SessionsOfAReplacedBenchLoseTheirConnection) {
