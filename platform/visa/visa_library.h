@@ -10,8 +10,10 @@
 // On the command line, "--visa NAME" or "--visa=NAME" makes the same choice and
 // outranks ORTAV_VISA_LIBRARY.
 //
-// A VISA call made before any configure() configures with "" first. While no
-// library is loaded every VISA call returns VI_ERROR_LIBRARY_NFOUND.
+// A VISA call (or any query below) made before any configure() configures with
+// "" first. While no library is loaded every VISA call returns
+// VI_ERROR_LIBRARY_NFOUND; nothing falls back to the simulated library silently
+// after a named library failed to load.
 // Configure before opening sessions: sessions of a library do not carry over to
 // the next one (the previous library stays loaded, so nothing dangles).
 #pragma once
