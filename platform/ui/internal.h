@@ -80,6 +80,9 @@ bool ask(const test::Request &r, test::Answer &a);
 QColor colour(int rgb);
 int rgbOf(const QColor &c);
 
+// Deletes every panel; run once as the application object is destroyed.
+void discardAll();
+
 // The popup stack, bottom first.
 std::vector<int> &popups();
 

@@ -196,6 +196,21 @@ int firePanel(int p, int event) {
     return pp->callback(p, event, pp->callbackData, 0, 0);
 }
 
+// Before the application object goes: every window still held, and every one
+// waiting for deletion, is deleted while Qt can still do it.
+void discardAll() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    popups().clear();
+    std::vector<QPointer<QWidget>> windows;
+    for (auto &[h, p] : panels())
+        if (p->sheetOf == 0 && p->window)
+            windows.push_back(p->window);
+    menuBars().clear();
+    panels().clear();
+    for (auto &w : windows)
+        delete w.data();
+}
+
 } // namespace ui::detail
 
 using namespace ui::detail;

@@ -92,6 +92,7 @@ int InitCVIRTE(int argc, char *argv[]) {
     static bool styled = false;
     if (!styled) {
         styled = true;
+        qAddPostRoutine(discardAll);
         if (QStyle *s = QStyleFactory::create("Fusion"))
             QApplication::setStyle(s);
         QFont f("DejaVu Sans");
