@@ -200,9 +200,9 @@ PanelSpec cp() {
                  .constant = "TABLE_I",
                  .kind = CTRL_TABLE,
                  .top = 6,
-                 .left = 348,
-                 .height = 70,
-                 .width = 200,
+                 .left = 346,
+                 .height = 68,
+                 .width = 204,
                  .callback = selectN,
                  .precision = 7,
                  .rows = 2,
@@ -210,7 +210,7 @@ PanelSpec cp() {
                  .rowLabels = {"2.9", "0.2"},
                  .columnLabels = {"канал 1", "канал 2"},
                  .corner = "мА \\ канал",
-                 .rowLabelWidth = 62,
+                 .rowLabelWidth = 70,
                  .cellsEditable = true});
     c.push_back({.id = CP_DECORATION,
                  .constant = "DECORATION",
@@ -346,7 +346,7 @@ PanelSpec mainPanel() {
                  .top = 10,
                  .left = 92,
                  .height = 38,
-                 .width = 270,
+                 .width = 340,
                  .textColor = kStatusBlue,
                  .fontSize = 14,
                  .bold = true});
@@ -573,18 +573,18 @@ PanelSpec pp() {
                  .kind = CTRL_COMMAND_BUTTON,
                  .label = "Установить",
                  .top = 25,
-                 .left = 376,
+                 .left = 380,
                  .height = 26,
-                 .width = 96,
+                 .width = 164,
                  .callback = setP});
     c.push_back({.id = PP_AUTO_POV,
                  .constant = "AUTO_POV",
                  .kind = CTRL_ON_OFF,
                  .label = "Автоповерка",
-                 .top = 26,
-                 .left = 478,
+                 .top = 72,
+                 .left = 96,
                  .height = 24,
-                 .width = 70,
+                 .width = 112,
                  .callback = auto_pov,
                  .dimmed = true,
                  .fontSize = 10});
@@ -629,9 +629,9 @@ PanelSpec pp() {
                  .kind = CTRL_COMMAND_BUTTON,
                  .label = "Ввести",
                  .top = 71,
-                 .left = 376,
+                 .left = 380,
                  .height = 26,
-                 .width = 96,
+                 .width = 164,
                  .callback = inputP});
     c.push_back({.id = PP_FILE_NAME,
                  .constant = "FILE_NAME",
@@ -674,7 +674,8 @@ PanelSpec pp() {
                  .precision = 4,
                  .columns = 4,
                  .columnLabels = rCols,
-                 .rowLabelWidth = 36});
+                 .rowLabelWidth = 36,
+                 .columnWidths = {60}});
     c.push_back({.id = PP_TABLE_I,
                  .constant = "TABLE_I",
                  .kind = CTRL_TABLE,
@@ -687,7 +688,8 @@ PanelSpec pp() {
                  .visible = false,
                  .columns = 4,
                  .columnLabels = iCols,
-                 .rowLabelWidth = 36});
+                 .rowLabelWidth = 36,
+                 .columnWidths = {60}});
     return p;
 }
 

@@ -188,6 +188,7 @@ QWidget *makeWidget(Panel &p, Control &c) {
         t->verticalHeader()->setDefaultSectionSize(20);
         t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         t->horizontalHeader()->setStretchLastSection(true);
+        t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         t->setSelectionMode(QAbstractItemView::SingleSelection);
         t->setEditTriggers(
             s.cellsEditable ? (QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed)
@@ -247,9 +248,20 @@ void resetTable(Control &c) {
     t->setHorizontalHeaderLabels(cols);
     t->setCornerText(qs(s.corner));
     if (s.columns > 0) {
-        int avail = s.width - s.rowLabelWidth - 2 * t->frameWidth() - 18;
-        for (int col = 0; col < s.columns; ++col)
-            t->setColumnWidth(col, std::max(40, avail / s.columns));
+        // Room for the vertical scroll bar is kept only where rows can outgrow the table.
+        int scroll = s.rows * 20 + 24 > s.height || s.rows == 0 ? 18 : 0;
+        int avail = s.width - s.rowLabelWidth - 2 * t->frameWidth() - scroll;
+        int fixed = 0, shared = s.columns;
+        for (int w : s.columnWidths) {
+            fixed += w;
+            --shared;
+        }
+        for (int col = 0; col < s.columns; ++col) {
+            int w = col < static_cast<int>(s.columnWidths.size())
+                        ? s.columnWidths[col]
+                        : std::max(40, (avail - fixed) / std::max(1, shared));
+            t->setColumnWidth(col, w);
+        }
     }
 }
 

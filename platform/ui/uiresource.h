@@ -52,6 +52,7 @@ struct ControlSpec {
     int rowLabelWidth = 70;
     bool cellsEditable = false;
     int visibleRows = 0;
+    std::vector<int> columnWidths{}; // pixels; the rest share what is left
 };
 
 struct MenuItemSpec {
