@@ -350,6 +350,20 @@ private slots:
         QVERIFY(!ui::test::isPanelShown(aboutPanel));
     }
 
+    void theCommandLineNamesABench() {
+        StartOptions options;
+        char arg0[] = "p_ortav", bench[] = "--bench", file[] = "my.yaml",
+             joined[] = "--bench=b.yaml";
+        char *withFile[] = {arg0, bench, file, nullptr};
+        QCOMPARE(parseCommandLine(3, withFile, options), 0);
+        QCOMPARE(std::string(options.benchFile), std::string("my.yaml"));
+        char *withEquals[] = {arg0, joined, nullptr};
+        QCOMPARE(parseCommandLine(2, withEquals, options), 0);
+        QCOMPARE(std::string(options.benchFile), std::string("b.yaml"));
+        char *missing[] = {arg0, bench, nullptr};
+        QCOMPARE(parseCommandLine(2, missing, options), -1);
+    }
+
     void theMessagePanelFitsItsText() {
         QCOMPARE(start("name: empty\nresources: []\n"), 0);
         msgpHide(); // before any display: nothing to hide

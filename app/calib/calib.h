@@ -45,7 +45,7 @@ int writeResults(short chan, double set, double meas, double diff, int failed);
 
 // ---- callbacks --------------------------------------------------------------------------
 
-#define CALIB_CTRL_CB(name)                                                                       \
+#define CALIB_CTRL_CB(name)                                                                        \
     int name(int panel, int control, int event, void *callbackData, int eventData1, int eventData2)
 CALIB_CTRL_CB(readFlash);
 CALIB_CTRL_CB(writeFlash);

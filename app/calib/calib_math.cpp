@@ -5,7 +5,9 @@
 namespace ortav::calib {
 
 double seriesEstimate(double measured, double r1, double r2) {
-    const auto deviation = [&](double x) { return measured - (x + (r1 - x) * (r2 - x) / (r1 + r2 - 2 * x)); };
+    const auto deviation = [&](double x) {
+        return measured - (x + (r1 - x) * (r2 - x) / (r1 + r2 - 2 * x));
+    };
     double x = 0.0;
     double prev = 1e10;
     // A deviation that is not a number never shrinks: the search stops at once.

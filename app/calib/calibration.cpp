@@ -99,8 +99,7 @@ int calibrateRun(int chan, DeviceData *rec) {
                 SetTableCellAttribute(cpPanel, CP_TABLE, MakePoint(c, k), ATTR_TEXT_COLOR,
                                       VAL_BLACK);
             } else {
-                SetTableCellAttribute(cpPanel, CP_TABLE, MakePoint(c, k), ATTR_TEXT_COLOR,
-                                      VAL_RED);
+                SetTableCellAttribute(cpPanel, CP_TABLE, MakePoint(c, k), ATTR_TEXT_COLOR, VAL_RED);
                 ok = 0;
             }
             SetTableCellVal(cpPanel, CP_TABLE, MakePoint(c, k), Ri);

@@ -7,6 +7,7 @@ namespace ortav::calib {
 
 // The cell's number when its text is a finite number; false otherwise (empty,
 // text, NaN, infinity). The text is returned for messages.
-bool readCell(int panel, int table, int column, int row, double *value, std::string *text = nullptr);
+bool readCell(int panel, int table, int column, int row, double *value,
+              std::string *text = nullptr);
 
 } // namespace ortav::calib

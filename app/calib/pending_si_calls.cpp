@@ -3,7 +3,15 @@
 #include "si_calls.h"
 
 void configMultimeter(ViInt16) {}
-int measureU(double *) { return -1; }
-int measureR(double *) { return -1; }
-int measSetURange(double) { return 0; }
-int measSetResRange(double) { return 0; }
+int measureU(double *) {
+    return -1;
+}
+int measureR(double *) {
+    return -1;
+}
+int measSetURange(double) {
+    return 0;
+}
+int measSetResRange(double) {
+    return 0;
+}

@@ -23,7 +23,8 @@ inline constexpr const char *kColumnsI =
 
 // One judged point: channel, set, measured, deviation, deviation in percent,
 // (resistance only) permitted deviation in percent, verdict.
-inline constexpr const char *kLineR = "%d      %10.4f Ом %10.4f Ом %10.4f Ом (%.3f%%) /%.3f%%/ %s\n";
+inline constexpr const char *kLineR =
+    "%d      %10.4f Ом %10.4f Ом %10.4f Ом (%.3f%%) /%.3f%%/ %s\n";
 inline constexpr const char *kLineI = "%d     %10.4fмА  %10.4fмА  %10.4fмА (%.3f%%) /0.01mA/ %s\n";
 inline constexpr const char *kVerdictFailed = "не норма";
 inline constexpr const char *kVerdictPassed = "";
@@ -31,7 +32,8 @@ inline constexpr const char *kVerdictPassed = "";
 // Closing texts of an automatic run (no line end in the protocol).
 inline constexpr const char *kClosingFailed =
     "При выполнении поверки были обнаружены несоответствия норме.";
-inline constexpr const char *kClosingPassed = "Автоповерка завершена, неисправностей не обнаружено.";
+inline constexpr const char *kClosingPassed =
+    "Автоповерка завершена, неисправностей не обнаружено.";
 inline constexpr const char *kClosingPassedScreen =
     "Автоповерка завершена,\nнеисправностей не обнаружено.";
 
