@@ -180,6 +180,24 @@ TEST_F(DriverSimTest, UnusableImagesFallBackToNominal) {
     }
 }
 
+// The identification register cannot be read: the open stops there with a
+// warning, before reset and EEPROM, and the session still works.
+TEST_F(DriverSimTest, IdentificationUnreadable) {
+    open("        faults: {access: [{register: 0x02, on: read}]}\n", ORTAV_WARN_INIT);
+    ASSERT_NE(vi, 0u);
+    EXPECT_EQ(rec->initStatus, kBusError);
+    EXPECT_EQ(rec->nominalR, ortav_nominalR);
+    EXPECT_EQ(rec->fixCode[1], 41);
+    expectNominal(rec->coeff);
+    EXPECT_EQ(ortav_config(vi, 2, 50.0, 1, 0.00295), VI_SUCCESS);
+    EXPECT_EQ(module().channel(2).code, 0xCu);
+    EXPECT_EQ(module().channel(2).dac, 1208);
+
+    EXPECT_EQ(selfTest(), ORTAV_ERROR_SELF_TEST);
+    EXPECT_EQ(result, 0x02);
+    EXPECT_EQ(std::string(message), "Ошибка обмена с мезонином(ошибка инициализации)");
+}
+
 TEST_F(DriverSimTest, OpenWithoutQueryOrReset) {
     loadString(benchYaml(""), "driver_test.yaml");
     ASSERT_EQ(carrik_init(kCarrier, 1, 1, &car), VI_SUCCESS);
