@@ -4,6 +4,7 @@
 // message panel.
 #include "front_panel_harness.h"
 
+#include "linked_parts.h"
 #include "msgp.h"
 #include "ortav.h"
 #include "panels.h"
@@ -47,7 +48,7 @@ private slots:
     void startsOnTheDefaultBenchWithTheModuleOpen() {
         QCOMPARE(start(), 0);
         // The chooser offered the carriers of ours only, one line each.
-        QCOMPARE(o.chooserTitles, std::vector<std::string>{"Выбор инструмента НМ"});
+        QCOMPARE(o.chooserTitles.at(0), std::string("Выбор инструмента НМ"));
         std::vector<std::string> offered{"Н.М.  Л.А.крейта:0x00, слот:2  (VXI0::8::INSTR)",
                                          "Dorvik, USB (№:KC21047)"};
         QCOMPARE(o.chooserLists.at(0), offered);
@@ -63,8 +64,12 @@ private slots:
         GetNumListItems(mp, MP_MEZ_NUM, &items);
         QCOMPARE(items, 1);
         QCOMPARE(number(mp, MP_LED), 1.0);
-        QCOMPARE(attribute(mp, MP_LED, ATTR_ON_COLOR), static_cast<int>(VAL_GREEN));
-        QCOMPARE(text(mp, MP_MSG), std::string()); // the initialising text is gone
+        // Yellow once a reference multimeter is open as well.
+        QCOMPARE(attribute(mp, MP_LED, ATTR_ON_COLOR),
+                 static_cast<int>(hasMultimeter() ? VAL_YELLOW : VAL_GREEN));
+        QCOMPARE(attribute(mp, MP_AUTO_POV, ATTR_VISIBLE), hasMultimeter());
+        QCOMPARE(attribute(ppPanel, PP_AUTO_POV, ATTR_DIMMED), hasMultimeter() ? 0 : 1);
+        QVERIFY(text(mp, MP_MSG) != "Идет инициализация"); // cleared once the module opened
         // The copies taken from the driver's record.
         QCOMPARE(IFix[0], 0.00295);
         QCOMPARE(IFix[1], 0.0001);
@@ -345,7 +350,8 @@ private slots:
                      .match(cert)
                      .hasMatch(),
                  qPrintable(cert));
-        QVERIFY(o.messages.empty()); // the library is intact
+        for (const std::string &m : o.messages) // the library is intact
+            QVERIFY2(m.find("ВНИМАНИЕ!") == std::string::npos, m.c_str());
         QVERIFY(ui::test::click(aboutPanel, ABOUT_COMMANDBUTTON));
         QVERIFY(!ui::test::isPanelShown(aboutPanel));
     }
