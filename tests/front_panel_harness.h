@@ -59,6 +59,8 @@ struct Operator {
                 items.push_back(t);
             }
             chooserLists.push_back(items);
+            if (chooserPick == -2)
+                return ui::test::closeWindow(siPanel) ? Answer::ok() : Answer::none();
             if (chooserPick < 0)
                 return ui::test::click(siPanel, SI_CANCEL) ? Answer::ok() : Answer::none();
             if (!ui::test::choose(siPanel, SI_LIST, chooserPick))

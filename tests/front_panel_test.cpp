@@ -4,11 +4,13 @@
 // message panel.
 #include "front_panel_harness.h"
 
+#include "kelmor_crc32.h"
 #include "linked_parts.h"
 #include "msgp.h"
 #include "ortav.h"
 #include "panels.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace harness;
@@ -101,6 +103,78 @@ private slots:
         }
     }
 
+    void theMenuChoosesAnotherCarrier() {
+        QCOMPARE(start(), 0);
+        const ViSession first = mvi;
+        QVERIFY(first != 0);
+        o.chooserPick = 1; // the USB box
+        QVERIFY(ui::test::chooseMenuItem(GetPanelMenuBar(mp), MENU_INSTR_SELECT));
+        QCOMPARE(o.chooserTitles.size() >= 2, true);
+        QVERIFY(mvi != 0);
+        QVERIFY(mvi != first);
+        QCOMPARE(number(mp, MP_VER), 1.0);
+        // The carrier's entry remembers the session it was opened with.
+        int usb = -1;
+        for (int i = 0; i < MAX_INSTRUMENTS && usb < 0; ++i)
+            if (std::string(Instruments[i].descr).rfind("Dorvik, USB", 0) == 0)
+                usb = i;
+        QVERIFY(usb >= 0);
+        QCOMPARE(Instruments[usb].session, carrierSession);
+        // The first module was closed: its session is gone.
+        QVERIFY(ortav_reset(first) < 0);
+    }
+
+    void anotherPositionOfTheCarrierReplacesTheModule() {
+        QCOMPARE(start(vxiCarrier("      1: ortav\n      2: 32\n      3: ortav\n")), 0);
+        int items = 0;
+        GetNumListItems(mp, MP_MEZ_NUM, &items);
+        QCOMPARE(items, 2);
+        std::string second;
+        GetLabelFromIndex(mp, MP_MEZ_NUM, 1, second);
+        QCOMPARE(second, std::string("3"));
+        QCOMPARE(number(mp, MP_MEZ_NUMold), 1.0);
+        const ViSession first = mvi;
+        QVERIFY(ui::test::activate(mp, MP_MEZ_NUM, 1));
+        QCOMPARE(number(mp, MP_MEZ_NUMold), 3.0);
+        QVERIFY(mvi != 0);
+        QVERIFY(mvi != first);
+        QVERIFY(ortav_reset(first) < 0);
+        QCOMPARE(number(mp, MP_LED), 1.0);
+    }
+
+    void aCorruptedMathLibraryIsAnnouncedTwiceAndStillShown() {
+        // A copy with one byte changed, found first: the search starts in the
+        // current directory.
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString copy = dir.filePath("libortav_math.so");
+        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/libortav_math.so", copy));
+        {
+            QFile f(copy);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(100);
+            char c = 0;
+            f.getChar(&c);
+            f.seek(100);
+            f.putChar(static_cast<char>(c ^ 0x5A));
+        }
+        uint32_t stored = 0, computed = 0, whole = 0;
+        QCOMPARE(CheckFileInternalCRC32(copy.toUtf8().constData(), &stored, &computed, &whole), 1);
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        const int started = start();
+        QDir::setCurrent(previous);
+        QCOMPARE(started, 0);
+        const std::string warning =
+            "ВНИМАНИЕ!|Некорректная контрольная сумма\nфайла ortav_math.dll!";
+        int warnings = 0;
+        for (const std::string &m : o.messages)
+            warnings += m == warning;
+        QCOMPARE(warnings, 2);
+        const QString cert = QString::fromStdString(text(aboutPanel, ABOUT_CERT_MSG));
+        QVERIFY2(cert.endsWith(QString::asprintf(", CRC32=%08X", computed)), qPrintable(cert));
+    }
+
     void aBenchWithoutCarriersReachesTheLoopWithTheLedOff() {
         QCOMPARE(start("name: empty\nresources:\n  - {name: GPIB0::22::INSTR, idn: HP3458A}\n"), 0);
         QVERIFY(o.chooserTitles.empty());
@@ -111,8 +185,15 @@ private slots:
         QCOMPARE(mainLoopStep(), 0);
     }
 
+    void cancellingTheChooserOpensNothing_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("cancel button") << -1;
+        QTest::newRow("close box") << -2;
+    }
+
     void cancellingTheChooserOpensNothing() {
-        o.chooserPick = -1;
+        QFETCH(int, how);
+        o.chooserPick = how;
         QCOMPARE(start(), 0);
         QCOMPARE(o.chooserTitles.size(), std::size_t(1));
         QCOMPARE(carrierSession, ViSession(0));
