@@ -8,6 +8,7 @@
 #include "front_panel.h"
 #include "p_ortav.h"
 #include "userint.h"
+#include "visa.h"
 
 #include <cmath>
 #include <cstdint>

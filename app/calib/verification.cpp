@@ -8,6 +8,7 @@
 #include "p_ortav.h"
 #include "si_calls.h"
 #include "userint.h"
+#include "visa.h"
 
 #include <cstdio>
 

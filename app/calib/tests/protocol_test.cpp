@@ -1,0 +1,122 @@
+// The protocol's lines byte for byte, and the file: appended, code page 1251,
+// CR LF, on the disk after each write.
+#include "cp1251.h"
+#include "protocol_file.h"
+#include "protocol_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace ortav::calib;
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path &p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+class TempDir : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/ortav_protocol_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+TEST(ProtocolText, LinesAsTheExamples) {
+    // Set 100 ohms, measured 100.05, permitted 0.1 ohm: passed, ends in a blank.
+    EXPECT_EQ(resistanceLine(1, 100.0, 100.05, 100.05 - 100.0, 0.1, false),
+              "1        100.0000 Ом   100.0500 Ом     0.0500 Ом (0.050%) /0.100%/ \n");
+    EXPECT_EQ(currentLine(2, 2.0, 2.012, 2.012 - 2.0, true),
+              "2         2.0000мА      2.0120мА      0.0120мА (0.600%) /0.01mA/ не норма\n");
+    // A set value of 0 prints both percentages as 0.
+    EXPECT_EQ(resistanceLine(1, 0.0, 0.5, 0.5, 0.05, true),
+              "1          0.0000 Ом     0.5000 Ом     0.5000 Ом (0.000%) /0.000%/ не норма\n");
+    // Percentages are absolute values.
+    EXPECT_EQ(currentLine(1, 1.0, 0.995, -0.005, false),
+              "1         1.0000мА      0.9950мА     -0.0050мА (0.500%) /0.01mA/ \n");
+}
+
+TEST(ProtocolText, HeadingsAndColumnHeadings) {
+    EXPECT_EQ(std::string(kColumnsR), "канал" + std::string(10, ' ') + "Rз" + std::string(12, ' ') +
+                                          "Rx" + std::string(11, ' ') + "A(R)x" +
+                                          std::string(11, ' ') + "/норма/\n");
+    EXPECT_EQ(std::string(kColumnsI), "канал" + std::string(9, ' ') + "Iз" + std::string(11, ' ') +
+                                          "Ix" + std::string(11, ' ') + "A(I)x" +
+                                          std::string(11, ' ') + "/норма/\n");
+    std::tm t{};
+    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 9, t.tm_hour = 7, t.tm_min = 5, t.tm_sec = 3;
+    EXPECT_EQ(formatProtocol(kHeadingDateTime, dateText(t).c_str(), timeText(t).c_str()),
+              "12-09-2026, 07:05:03\n");
+    // Texts longer than the buffer are cut, never overrun it.
+    const std::string longText(5000, 'x');
+    EXPECT_EQ(formatProtocol("%s", longText.c_str()).size(), 1023u);
+}
+
+TEST_F(TempDir, FileIsAppendedInCp1251WithCrLf) {
+    const fs::path p = dir / "ortav.log";
+    { std::ofstream(p, std::ios::binary) << "earlier contents\r\n"; }
+    int fd = openProtocol(p.c_str());
+    ASSERT_GT(fd, 0);
+    ASSERT_TRUE(writeProtocol(fd, kHeadingTitle));
+    const std::string line = resistanceLine(1, 100.0, 100.05, 0.05, 0.1, false);
+    ASSERT_TRUE(writeProtocol(fd, line));
+    // Each write is in the file at once, before anything is closed.
+    EXPECT_EQ(slurp(p),
+              "earlier contents\r\n" + protocolBytes(kHeadingTitle) + protocolBytes(line));
+    ASSERT_TRUE(writeProtocol(fd, kClosingPassed));
+    closeProtocol(fd);
+
+    fd = openProtocol(p.c_str());
+    ASSERT_GT(fd, 0);
+    ASSERT_TRUE(writeProtocol(fd, kHeadingTitle));
+    closeProtocol(fd);
+
+    EXPECT_EQ(slurp(p), "earlier contents\r\n" + protocolBytes(kHeadingTitle) +
+                            protocolBytes(line) + protocolBytes(kClosingPassed) +
+                            protocolBytes(kHeadingTitle));
+    // The bytes: code page 1251, CR before each LF, nothing else touched.
+    EXPECT_EQ(protocolBytes("Протокол Ом мА\n"),
+              "\xCF\xF0\xEE\xF2\xEE\xEA\xEE\xEB \xCE\xEC \xEC\xC0\r\n");
+    EXPECT_EQ(protocolBytes(kClosingPassed), ortav::text::toCp1251(kClosingPassed));
+    EXPECT_EQ(protocolBytes("a\nb\n"), "a\r\nb\r\n");
+}
+
+TEST_F(TempDir, UnwritablePlacesGiveNoHandle) {
+    EXPECT_EQ(openProtocol((dir / "missing" / "ortav.log").c_str()), -1);
+    EXPECT_EQ(openProtocol(dir.c_str()), -1); // a folder
+    EXPECT_EQ(openProtocol(""), -1);
+    EXPECT_EQ(openProtocol(nullptr), -1);
+    if (geteuid() != 0) {
+        const fs::path ro = dir / "ro.log";
+        std::ofstream(ro) << "";
+        chmod(ro.c_str(), 0444);
+        EXPECT_EQ(openProtocol(ro.c_str()), -1);
+    }
+    EXPECT_FALSE(writeProtocol(0, "x\n"));
+    EXPECT_FALSE(writeProtocol(-1, "x\n"));
+}
+
+TEST_F(TempDir, HandleIsNeverZeroEvenWithStdinClosed) {
+    const int saved = dup(0);
+    close(0);
+    const int fd = openProtocol((dir / "a.log").c_str());
+    dup2(saved, 0);
+    close(saved);
+    EXPECT_GT(fd, 0);
+    closeProtocol(fd);
+}
+
+} // namespace
