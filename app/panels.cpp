@@ -201,7 +201,7 @@ PanelSpec cp() {
                  .kind = CTRL_TABLE,
                  .top = 6,
                  .left = 346,
-                 .height = 68,
+                 .height = 61,
                  .width = 204,
                  .callback = selectN,
                  .precision = 7,
