@@ -255,7 +255,7 @@ TEST_F(OnBench, ReadingsOfEachKindMatchTheModule) {
         load(benchYaml(c.meter));
         offerAll();
         ASSERT_EQ(c.open(), 0);
-        switchOn(0x9, 1208); // resistors 0 and 3 with about 2.95 mA
+        switchOn(0x8, 1208); // resistor 3 (150 ohms) with about 2.95 mA
         const double ohms = module().outputResistance(1);
         const double volts = module().outputVoltage(1);
         const double amps = module().sourceCurrent(1);
