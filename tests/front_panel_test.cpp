@@ -50,7 +50,9 @@ private slots:
     void startsOnTheDefaultBenchWithTheModuleOpen() {
         QCOMPARE(start(), 0);
         // The chooser offered the carriers of ours only, one line each.
-        QCOMPARE(o.chooserTitles.at(0), std::string("Выбор инструмента НМ"));
+        // Then the reference multimeter: the mezzanine multimeter comes first.
+        QCOMPARE(o.chooserTitles,
+                 (std::vector<std::string>{"Выбор инструмента НМ", "Выберите МЦMM"}));
         std::vector<std::string> offered{"Н.М.  Л.А.крейта:0x00, слот:2  (VXI0::8::INSTR)",
                                          "Dorvik, USB (№:KC21047)"};
         QCOMPARE(o.chooserLists.at(0), offered);
@@ -66,11 +68,11 @@ private slots:
         GetNumListItems(mp, MP_MEZ_NUM, &items);
         QCOMPARE(items, 1);
         QCOMPARE(number(mp, MP_LED), 1.0);
-        // Yellow once a reference multimeter is open as well.
-        QCOMPARE(attribute(mp, MP_LED, ATTR_ON_COLOR),
-                 static_cast<int>(hasMultimeter() ? VAL_YELLOW : VAL_GREEN));
-        QCOMPARE(attribute(mp, MP_AUTO_POV, ATTR_VISIBLE), hasMultimeter());
-        QCOMPARE(attribute(ppPanel, PP_AUTO_POV, ATTR_DIMMED), hasMultimeter() ? 0 : 1);
+        // Yellow: a reference multimeter is open as well, and its switches are offered.
+        QCOMPARE(hasMultimeter(), 1);
+        QCOMPARE(attribute(mp, MP_LED, ATTR_ON_COLOR), static_cast<int>(VAL_YELLOW));
+        QCOMPARE(attribute(mp, MP_AUTO_POV, ATTR_VISIBLE), 1);
+        QCOMPARE(attribute(ppPanel, PP_AUTO_POV, ATTR_DIMMED), 0);
         QVERIFY(text(mp, MP_MSG) != "Идет инициализация"); // cleared once the module opened
         // The copies taken from the driver's record.
         QCOMPARE(IFix[0], 0.00295);
@@ -453,8 +455,10 @@ private slots:
 
     void theMessagePanelFitsItsText() {
         QCOMPARE(start("name: empty\nresources: []\n"), 0);
-        msgpHide(); // before any display: nothing to hide
-        QCOMPARE(msgpPanel(), 0);
+        if (msgpPanel() == 0) { // no multimeter has shown it yet in this run
+            msgpHide();         // before any display: nothing to hide
+            QCOMPARE(msgpPanel(), 0);
+        }
         msgpDisplay("\r\nИДЕТ КАЛИБРОВКА\r\n");
         int p = msgpPanel();
         QVERIFY(p > 0);
