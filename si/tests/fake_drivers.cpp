@@ -61,6 +61,15 @@ std::string kindOf(const char *name) {
         return record(#fn, std::to_string(vi) + "," + std::to_string(st));                         \
     }
 
+ViStatus fake_hpe1412_init(ViConstRsrc rsrc, ViInt32 a, ViInt32 b, ViSession *vi) {
+    const ViStatus st = record("hpe1412_init", std::string(rsrc) + "," + std::to_string(a) + "," +
+                                                   std::to_string(b));
+    *vi = st < 0 ? ViSession{0} : ViSession{kHP1412};
+    return st;
+}
+FAKE_REAL(hpe1412_voltDcNplc)
+FAKE_REAL(hpe1412_currDcNplc)
+FAKE_INT_REAL(hpe1412_currDcRang)
 FAKE_SESSION(hpe1412_close)
 FAKE_ERROR(hpe1412_error_message)
 FAKE_INT(hpe1412_func)
@@ -122,6 +131,10 @@ ViStatus fake_carrik_close(ViSession vi) {
 
 void installFakeDrivers() {
     fakes() = FakeDrivers{};
+    p_hpe1412_init = fake_hpe1412_init;
+    p_hpe1412_voltDcNplc = fake_hpe1412_voltDcNplc;
+    p_hpe1412_currDcNplc = fake_hpe1412_currDcNplc;
+    p_hpe1412_currDcRang = fake_hpe1412_currDcRang;
     p_hpe1412_close = fake_hpe1412_close;
     p_hpe1412_error_message = fake_hpe1412_error_message;
     p_hpe1412_func = fake_hpe1412_func;

@@ -279,6 +279,40 @@ TEST_F(Rules, AWarningLetsTheReadingGoOnAndAnErrorStopsIt) {
     EXPECT_EQ(r, 0);
 }
 
+TEST_F(Rules, TheHP1412OpenSequenceGoesOnAfterAWarning) {
+    InstrumentEntry hp = entry("VXI0::24::INSTR", hpe1412_MODEL_CODE);
+    host().choice = {{hpe1412_MODEL_CODE, &hp}};
+    const std::vector<std::string> sequence = {
+        "hpe1412_init(VXI0::24::INSTR,1,1)", "hpe1412_voltDcNplc(11,100)",
+        "hpe1412_currDcNplc(11,100)", "hpe1412_voltDcRang(11,0,10)",
+        "hpe1412_currDcRang(11,0,0.01)"};
+
+    fakes().fail["hpe1412_voltDcNplc"] = 5;
+    EXPECT_EQ(SelectHP1412(), 0);
+    std::vector<std::string> expected = sequence;
+    expected.insert(expected.begin() + 2, "hpe1412_error_message(0,5)");
+    EXPECT_EQ(calls(), expected);
+    EXPECT_EQ(host().statusLines, std::vector<std::string>{"p_hpe1412_voltDcNplc <hpe1412 5>"});
+    EXPECT_EQ(host().ledColors, std::vector<int>{0x00FF00});
+
+    // A warning from the last call is the result; the session stays open.
+    installFakeDrivers();
+    fakes().fail["hpe1412_currDcRang"] = 7;
+    EXPECT_EQ(SelectHP1412(), 7);
+    EXPECT_EQ(calls().front(), "hpe1412_close(11)"); // the previous session first
+    EXPECT_EQ(viHP1412, kHP1412);
+
+    // An error stops it with the session open and the LED green.
+    installFakeDrivers();
+    host().clear();
+    host().choice = {{hpe1412_MODEL_CODE, &hp}};
+    fakes().fail["hpe1412_currDcNplc"] = -4;
+    EXPECT_EQ(SelectHP1412(), -4);
+    EXPECT_EQ(calls().back(), "hpe1412_error_message(0,-4)");
+    EXPECT_EQ(host().ledColors, std::vector<int>{0x00FF00});
+    EXPECT_EQ(host().panel.back(), "hide");
+}
+
 TEST_F(Rules, RangeCallsThatAreNeverReported) {
     open({kHP3458});
     fakes().fail["hp3458a_resRang"] = -9;
