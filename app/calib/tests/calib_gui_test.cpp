@@ -1,0 +1,575 @@
+// Calibration and verification driven as an operator drives them, headless on
+// the simulated bench with the virtual clock: the whole calibration, storing
+// and reading back the coefficients, the automatic verification with its
+// protocol, cell-by-cell calibration and the refusals of bad tables.
+#include "front_panel_harness.h"
+
+#include "calib.h"
+#include "cp1251.h"
+#include "linked_parts.h"
+#include "norm.h"
+#include "ortav.h"
+#include "ortav_math.h"
+#include "panels.h"
+#include "points.h"
+#include "protocol_file.h"
+#include "protocol_text.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <regex>
+
+using namespace harness;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char *const kCarrier = "VXI0::8::INSTR";
+
+// A module whose resistors, series resistances and current sources are off
+// nominal by known amounts, with an empty EEPROM (the driver starts on nominal
+// coefficients), and the mezzanine multimeter beside it.
+std::string deviatingBench(int hwVersion = 2) {
+    return "name: \"Калибровочный стенд\"\n"
+           "resources:\n"
+           "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D, "
+           "mainframe_la: 0}\n"
+           "carriers:\n"
+           "  - resource: VXI0::8::INSTR\n"
+           "    positions:\n"
+           "      1:\n"
+           "        type: ortav\n"
+           "        hw_version: " +
+           std::to_string(hwVersion) +
+           "\n"
+           "        resistor_error: 0.01\n"
+           "        series: [0.45, 0.52]\n"
+           "        current_gain: [412000.0, 407000.0]\n"
+           "        current_offset: [3.0, -4.0]\n"
+           "        eeprom: blank\n"
+           "      3: 32\n"
+           "multimeters:\n"
+           "  - kind: tarnel\n"
+           "    resource: VXI0::8::INSTR\n"
+           "    position: 3\n";
+}
+
+ortav::sim::OrtavModule &module() {
+    return *ortav::sim::bench().findCarrier(kCarrier)->module(1);
+}
+
+DeviceData *record() {
+    DeviceData *rec = nullptr;
+    return moduleCheck(&rec) == 0 ? rec : nullptr;
+}
+
+double cell(int panel, int table, int column, int row) {
+    double v = 0;
+    GetTableCellVal(panel, table, MakePoint(column, row), &v);
+    return v;
+}
+
+std::string slurp(const fs::path &p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+// Where the lines of a complete automatic run stand in its protocol: each of
+// the four passes commits MODE, so each starts with a column heading.
+constexpr int kRunLines = 3 + 4 + 86 + 8 + 1;
+int resistanceLineAt(int i) {
+    return i < 43 ? 4 + i : 5 + i;
+} // i = 0..85
+int currentLineAt(int i) {
+    return i < 4 ? 92 + i : 93 + i;
+} // i = 0..7
+constexpr int kClosingAt = kRunLines - 1;
+
+std::vector<std::string> split(const std::string &s, const std::string &sep) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    for (std::size_t next; (next = s.find(sep, at)) != std::string::npos; at = next + sep.size())
+        out.push_back(s.substr(at, next - at));
+    out.push_back(s.substr(at));
+    return out;
+}
+
+// What the module really gives for a set resistance and current, from its
+// physics and the coefficients the driver converts with.
+double realResistance(int chan, double set, const CoeffImage &coeff) {
+    const ViInt32 code = ortavMath_RtoN(&coeff, chan - 1, set);
+    const auto &ch = module().config().channel[chan - 1];
+    double g = 0;
+    for (int k = 0; k < 18; ++k)
+        if (code & (1 << k))
+            g += 1.0 / ch.resistor[k];
+    return ch.series + 1.0 / g;
+}
+
+// The current a point reads in milliamperes: the source's real current across
+// resistor 7, converted with the resistor 7 value of the record.
+double realCurrentReading(int chan, double milliamps, const CoeffImage &coeff) {
+    const auto &ch = module().config().channel[chan - 1];
+    const int code = ortavMath_ItoN(&coeff, chan - 1, 0.001 * milliamps) & 0x0FFF;
+    const double amps = (code - ch.offset) / ch.gain;
+    return 1000.0 * amps * (ch.series + ch.resistor[6]) / coeff.R[chan - 1][6];
+}
+
+// The operator: types values into DP (nothing: cancel), answers questions in
+// order (default yes), chooses files; everything else as the harness's.
+struct CalibOperator {
+    Operator base;
+    std::deque<std::optional<double>> entries;
+    std::deque<int> answers;
+    std::vector<double> dpShown; // the value DP showed when it came up
+    std::vector<std::string> confirms;
+    std::string file;
+
+    ui::test::Answer answer(const ui::test::Request &r) {
+        using ui::test::Answer;
+        using ui::test::RequestKind;
+        if (r.kind == RequestKind::Wait && r.panel == dpPanel) {
+            int rVisible = 0;
+            GetCtrlAttribute(dpPanel, DP_MEAS_R, ATTR_VISIBLE, &rVisible);
+            const int field = rVisible ? DP_MEAS_R : DP_MEAS_U;
+            dpShown.push_back(number(dpPanel, field));
+            if (entries.empty())
+                return Answer::none();
+            const auto e = entries.front();
+            entries.pop_front();
+            if (!e)
+                return ui::test::click(dpPanel, DP_COMMANDBUTTON_2) ? Answer::ok() : Answer::none();
+            ui::test::enter(dpPanel, field, *e);
+            return ui::test::click(dpPanel, DP_OK) ? Answer::ok() : Answer::none();
+        }
+        if (r.kind == RequestKind::Confirm && r.title != "ORTAV") {
+            confirms.push_back(r.title + "|" + r.text);
+            const int a = answers.empty() ? 1 : answers.front();
+            if (!answers.empty())
+                answers.pop_front();
+            return a ? Answer::yes() : Answer::no();
+        }
+        if (r.kind == RequestKind::FileSelect && !file.empty())
+            return Answer::file(file);
+        return base.answer(r);
+    }
+};
+
+CalibOperator *calibOp = nullptr;
+
+} // namespace
+
+class CalibTest : public QObject {
+    Q_OBJECT
+    CalibOperator o;
+    fs::path dir;
+
+    void startOn(const std::string &yaml) {
+        QCOMPARE(start(yaml), 0);
+        QVERIFY(mvi != 0);
+        QVERIFY(hasMultimeter());
+    }
+
+    // The verification sheet, with the protocol going to the test's folder.
+    void showVerification(const std::string &name = "ortav.log") {
+        std::snprintf(logFileName, sizeof logFileName, "%s", (dir / name).c_str());
+        QVERIFY(ui::test::selectTab(mp, tabCtrl, 1));
+    }
+
+    void runAutomatic() {
+        if (autoPov == 0)
+            QVERIFY(ui::test::toggle(ppPanel, PP_AUTO_POV));
+        QCOMPARE(autoPov, 1);
+        QVERIFY(ui::test::click(ppPanel, PP_SET));
+    }
+
+    int rows(int table) {
+        int n = 0;
+        GetNumTableRows(ppPanel, table, &n);
+        return n;
+    }
+
+private slots:
+    void init() {
+        o = CalibOperator{};
+        calibOp = &o;
+        ui::test::setResponder([](const ui::test::Request &r) { return calibOp->answer(r); });
+        harness::op = &o.base;
+        char tmpl[] = "/tmp/ortav_calib_XXXXXX";
+        QVERIFY(mkdtemp(tmpl) != nullptr);
+        dir = tmpl;
+    }
+
+    void cleanup() {
+        stop();
+        if (logFile > 0)
+            ortav::calib::closeProtocol(logFile);
+        logFile = 0;
+        std::snprintf(logFileName, sizeof logFileName, "%s", "ortav.log");
+        autoPov = autoMeasure = povFailed = 0;
+        ambientTemp = 20.0;
+        fs::remove_all(dir);
+        QVERIFY2(ui::test::unanswered().empty(),
+                 ui::test::unanswered().empty() ? "" : ui::test::unanswered().front().c_str());
+    }
+
+    // The module is calibrated, the coefficients are stored and read back by a
+    // new session, and the automatic verification then passes every point; its
+    // protocol is checked line by line.
+    void calibrateStoreReadBackAndVerify() {
+        startOn(deviatingBench());
+        QVERIFY(ui::test::chooseMenuItem(GetPanelMenuBar(mp), MENU_EXE_CALIBR));
+        QVERIFY(o.confirms.empty()); // every resistor within 30 % of nominal
+
+        // The tables hold the real values.
+        for (int c = 1; c <= 2; ++c) {
+            const auto &ch = module().config().channel[c - 1];
+            for (int k = 1; k <= 18; ++k) {
+                const double real = ch.series + ch.resistor[k - 1];
+                QVERIFY2(std::fabs(cell(cpPanel, CP_TABLE, c, k) - real) <= 1e-9 * real,
+                         qPrintable(QString("channel %1 resistor %2").arg(c).arg(k)));
+                int colour = -1;
+                GetTableCellAttribute(cpPanel, CP_TABLE, MakePoint(c, k), ATTR_TEXT_COLOR, &colour);
+                QCOMPARE(colour, int(VAL_BLACK));
+            }
+            QVERIFY(std::fabs(cell(cpPanel, CP_TABLE, c, 19) - ch.series) < 0.002);
+            QCOMPARE(calCurrent[c - 1], cell(cpPanel, CP_TABLE_I, c, 1));
+            QVERIFY(std::fabs(cell(cpPanel, CP_TABLE_I, c, 1) - (1208 - ch.offset) / ch.gain) <
+                    1e-12);
+            QVERIFY(std::fabs(cell(cpPanel, CP_TABLE_I, c, 2) - (41 - ch.offset) / ch.gain) <
+                    1e-12);
+        }
+        QVERIFY(!module().channel(1).connected && !module().channel(2).connected);
+
+        // WRITE stores them; a new session reads them back.
+        QVERIFY(ui::test::click(cpPanel, CP_WRITE));
+        const CoeffImage written = record()->coeff;
+        QCOMPARE(written.signature, ORTAV_COEFF_SIGNATURE);
+        for (int c = 0; c < 2; ++c) {
+            QVERIFY(std::fabs(written.iGain[c] - module().config().channel[c].gain) < 1e-3);
+            QVERIFY(std::fabs(written.iOffset[c] - module().config().channel[c].offset) < 1e-6);
+        }
+        QCOMPARE(std::memcmp(module().eeprom().data(), &written, sizeof written), 0);
+        SelectORTAV();
+        QVERIFY(mvi != 0);
+        QCOMPARE(std::memcmp(&record()->coeff, &written, sizeof written), 0);
+        QCOMPARE(cell(cpPanel, CP_TABLE, 2, 12), written.R[1][11]);
+
+        // The automatic verification passes every point.
+        showVerification();
+        runAutomatic();
+        QCOMPARE(o.base.messages.back(),
+                 std::string("ORTAV|Автоповерка завершена,\nнеисправностей не обнаружено."));
+        QCOMPARE(rows(PP_TABLE_R), 86);
+        QCOMPARE(rows(PP_TABLE_I), 8);
+        QCOMPARE(povFailed, 0);
+
+        // The protocol: heading, simulated-bench line, then per pass a column
+        // heading and its lines (2 x 43 resistance, 2 x 4 current), the verdict.
+        const fs::path file = dir / "ortav.log";
+        const std::string bytes = slurp(file);
+        QVERIFY(bytes.find('\n') == bytes.find("\r\n") + 1);
+        const std::vector<std::string> lines = split(ortav::text::fromCp1251(bytes), "\r\n");
+        QCOMPARE(int(lines.size()), kRunLines);
+        QVERIFY(std::regex_match(lines[0], std::regex(R"(\d\d-\d\d-\d{4}, \d\d:\d\d:\d\d)")));
+        QCOMPARE(lines[1], std::string("Протокол проверки погрешности мезонина ORTAV"));
+        QCOMPARE(lines[2], std::string("Имитация: стенд Калибровочный стенд"));
+        for (int at : {3, 47})
+            QCOMPARE(lines[at] + "\n", std::string(ortav::calib::kColumnsR));
+        for (int at : {91, 96})
+            QCOMPARE(lines[at] + "\n", std::string(ortav::calib::kColumnsI));
+        const auto points = ortav::calib::resistancePoints(2);
+        for (int i = 0; i < 86; ++i) {
+            const std::string &l = lines[resistanceLineAt(i)];
+            const int chan = i < 43 ? 1 : 2;
+            char set[32];
+            std::snprintf(set, sizeof set, "%d      %10.4f Ом ", chan, points[i % 43]);
+            QVERIFY2(l.rfind(set, 0) == 0, l.c_str());
+            QVERIFY2(l.back() == ' ' && l.find("не норма") == std::string::npos, l.c_str());
+        }
+        const auto currents = ortav::calib::currentPoints();
+        for (int i = 0; i < 8; ++i) {
+            char set[32];
+            std::snprintf(set, sizeof set, "%d     %10.4fмА  ", i < 4 ? 1 : 2, currents[i % 4]);
+            const std::string &l = lines[currentLineAt(i)];
+            QVERIFY2(l.rfind(set, 0) == 0, l.c_str());
+            QVERIFY2(l.back() == ' ' && l.find("/0.01mA/ ") != std::string::npos, l.c_str());
+        }
+        QCOMPARE(lines[kClosingAt], std::string(ortav::calib::kClosingPassed)); // no line end
+        QVERIFY(bytes.size() > 2 && bytes.substr(bytes.size() - 2) != "\r\n");
+
+        // The view shows the same lines.
+        int shown = 0;
+        GetNumTextBoxLines(chlpPanel, CHLP_LOG, &shown);
+        QCOMPARE(shown, kRunLines);
+        QVERIFY(ui::test::click(ppPanel, PP_WRITE_LOG));
+        QVERIFY(ui::test::isPanelShown(chlpPanel));
+        QVERIFY(ui::test::click(chlpPanel, CHLP_COMMANDBUTTON_2));
+        QVERIFY(!ui::test::isPanelShown(chlpPanel));
+
+        // Opening the file again appends a new heading after everything.
+        ortav::calib::closeProtocol(logFile);
+        SetupChlp(&logFile, logFileName);
+        const std::string again = slurp(file);
+        QCOMPARE(again.substr(0, bytes.size()), bytes);
+        QVERIFY(ortav::text::fromCp1251(again.substr(bytes.size()))
+                    .find("\r\nПротокол проверки погрешности мезонина ORTAV\r\nИмитация: стенд "
+                          "Калибровочный стенд\r\n") != std::string::npos);
+    }
+
+    // On nominal coefficients the verification fails exactly the points the
+    // module's physics puts out of norm; the next run starts afresh.
+    void uncalibratedModuleFailsWherePhysicsSays() {
+        startOn(deviatingBench());
+        const CoeffImage coeff = record()->coeff; // nominal: the EEPROM is blank
+        QCOMPARE(coeff.iGain[0], ORTAV_NOMINAL_GAIN);
+        showVerification();
+        runAutomatic();
+        QCOMPARE(o.base.messages.back(),
+                 std::string("ORTAV|При выполнении поверки были обнаружены несоответствия норме."));
+        QCOMPARE(povFailed, 0);
+        const std::vector<std::string> lines =
+            split(ortav::text::fromCp1251(slurp(dir / "ortav.log")), "\r\n");
+        QCOMPARE(int(lines.size()), kRunLines);
+        const auto points = ortav::calib::resistancePoints(2);
+        int failures = 0;
+        for (int i = 0; i < 86; ++i) {
+            const int chan = i < 43 ? 1 : 2;
+            const double set = points[i % 43];
+            const double real = realResistance(chan, set, coeff);
+            // The sheet keeps four decimals of a reading: no verdict is asserted
+            // within that of the limit.
+            const double norm = ortav::calib::permittedDeviation(set, 2, 20.0);
+            const bool mustFail = std::fabs(real - set) > norm + 1e-3;
+            const bool mayPass = std::fabs(real - set) < norm - 1e-3;
+            const std::string &l = lines[resistanceLineAt(i)];
+            const bool failed = l.find("не норма") != std::string::npos;
+            QVERIFY2(failed ? !mayPass : !mustFail, l.c_str());
+            failures += failed;
+        }
+        QVERIFY(failures > 40); // 1 % off everywhere: most of the points
+        for (int i = 0; i < 8; ++i) {
+            const int chan = i < 4 ? 1 : 2;
+            const double set = ortav::calib::currentPoints()[i % 4];
+            const double reading = realCurrentReading(chan, set, coeff);
+            const std::string &l = lines[currentLineAt(i)];
+            const bool failed = l.find("не норма") != std::string::npos;
+            if (std::fabs(std::fabs(reading - set) - 0.01) > 1e-3)
+                QVERIFY2(failed == (std::fabs(reading - set) > 0.01), l.c_str());
+        }
+        QCOMPARE(lines[kClosingAt], std::string(ortav::calib::kClosingFailed));
+
+        // Version 1: five resistance points per channel; the verdict again.
+        QVERIFY(ui::test::enter(mp, MP_VER, 1));
+        QCOMPARE(hardVersion, 1);
+        runAutomatic();
+        QCOMPARE(rows(PP_TABLE_R), 86 + 10);
+        QCOMPARE(rows(PP_TABLE_I), 16);
+    }
+
+    // A version without a point list is refused with a message; the version
+    // control itself takes only 0..2.
+    void hardVersionWithoutPointListIsRefused() {
+        startOn(deviatingBench());
+        showVerification();
+        QVERIFY(ui::test::enter(mp, MP_VER, 3));
+        QVERIFY(number(mp, MP_VER) <= 2.0);
+        hardVersion = 3; // as if set elsewhere
+        const std::string before = slurp(dir / "ortav.log");
+        runAutomatic();
+        QCOMPARE(o.base.messages.back(),
+                 std::string("ORTAV|Автоповерка невозможна: для версии исполнения 3 нет списка "
+                             "точек поверки.\nУкажите версию исполнения 0, 1 или 2."));
+        QCOMPARE(rows(PP_TABLE_R), 0);
+        QCOMPARE(slurp(dir / "ortav.log"), before);
+    }
+
+    // Cell by cell: typed values, the strongly-different question, cancel,
+    // the higher-range repeat, the current points and the series resistance.
+    void cellByCellCalibration() {
+        startOn(deviatingBench());
+        DeviceData *rec = record();
+        const double before = cell(cpPanel, CP_TABLE, 2, 3);
+
+        // Typed, within 10 %: taken as it is.
+        o.entries = {1203.5};
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 1, 7));
+        QCOMPARE(o.dpShown.back(), 1200.0);
+        QCOMPARE(number(dpPanel, DP_CHAN), 1.0);
+        QCOMPARE(cell(cpPanel, CP_TABLE, 1, 7), 1203.5);
+        QVERIFY(!module().channel(1).connected);
+
+        // Strongly different, and the operator keeps the old value.
+        o.entries = {100.0};
+        o.answers = {1};
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 2, 3));
+        QCOMPARE(o.confirms.back(),
+                 std::string("Калибровка ORTAV|Измеренное значение 100 сильно отличается от "
+                             "ожидаемого 75\nНе использовать измеренное значение?"));
+        QCOMPARE(cell(cpPanel, CP_TABLE, 2, 3), before);
+
+        // Cancelled: unchanged; the control refuses a negative resistance.
+        o.entries = {std::nullopt};
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 2, 3));
+        QCOMPARE(cell(cpPanel, CP_TABLE, 2, 3), before);
+        o.entries = {-5.0};
+        o.answers = {1};
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 2, 3));
+        QCOMPARE(cell(cpPanel, CP_TABLE, 2, 3), before);
+
+        // Measured: 1 % off nominal is more than the 1 % accuracy, so a repeat
+        // on the higher range is offered once.
+        QVERIFY(ui::test::toggle(mp, MP_AUTO_POV));
+        QCOMPARE(autoMeasure, 1);
+        const auto &ch1 = module().config().channel[0];
+        const double real2 = ch1.series + ch1.resistor[1];
+        o.entries = {real2, real2};
+        o.answers = {1};
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 1, 2));
+        // What the multimeter read is what DP offered, both times.
+        QCOMPARE(int(o.dpShown.size()), 6);
+        QVERIFY(std::fabs(o.dpShown[4] - real2) < 1e-9);
+        QVERIFY(std::fabs(o.dpShown[5] - real2) < 1e-9);
+        QCOMPARE(o.confirms.back(),
+                 std::string("Калибровка ORTAV|Повторить измерение на старшем диапазоне?"));
+        QVERIFY(std::fabs(cell(cpPanel, CP_TABLE, 1, 2) - real2) < 1e-9);
+
+        // Current point 2 of channel 1: resistor 8 as the shunt, DAC code 41.
+        SetTableCellVal(cpPanel, CP_TABLE, MakePoint(1, 8), ch1.series + ch1.resistor[7]);
+        const double expectU = (41 - ch1.offset) / ch1.gain * (ch1.series + ch1.resistor[7]);
+        o.entries = {expectU};
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE_I, 1, 2));
+        QVERIFY(std::fabs(o.dpShown.back() - expectU) < 0.02 * expectU); // read across the channel
+        QVERIFY(std::fabs(calCurrent[2] - (41 - ch1.offset) / ch1.gain) < 1e-9);
+        QCOMPARE(cell(cpPanel, CP_TABLE_I, 1, 2), calCurrent[2]);
+        QVERIFY(!module().channel(1).powered);
+
+        // The series resistance from three typed pair readings.
+        QVERIFY(ui::test::toggle(mp, MP_AUTO_POV));
+        QCOMPARE(autoMeasure, 0);
+        for (int k = 1; k <= 4; ++k)
+            SetTableCellVal(cpPanel, CP_TABLE, MakePoint(2, k), 18.75 * (1 << (k - 1)) + 0.5);
+        o.entries.clear();
+        for (int j = 1; j <= 3; ++j) {
+            const double r1 = 18.75 * (1 << (j - 1)) + 0.5, r2 = 2 * r1 - 0.5;
+            o.entries.push_back(0.5 + (r1 - 0.5) * (r2 - 0.5) / (r1 + r2 - 1.0));
+        }
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 2, 19));
+        QVERIFY(std::fabs(cell(cpPanel, CP_TABLE, 2, 19) - 0.5) < 0.0015);
+        QVERIFY(!module().channel(2).connected);
+        QVERIFY(rec == record()); // same session all along
+    }
+
+    // DEFAULT then WRITE stores nominal values; tables the driver must never
+    // see are refused before the record or the EEPROM is touched.
+    void defaultWriteAndRefusals() {
+        startOn(deviatingBench());
+        SetTableCellVal(cpPanel, CP_TABLE, MakePoint(1, 19), 0.45);
+        SetTableCellVal(cpPanel, CP_TABLE, MakePoint(2, 19), 0.52);
+        QVERIFY(ui::test::click(cpPanel, CP_DEFAULT));
+        QCOMPARE(cell(cpPanel, CP_TABLE, 2, 18), 2457600.0);
+        QCOMPARE(cell(cpPanel, CP_TABLE, 1, 19), 0.45);
+        QCOMPARE(cell(cpPanel, CP_TABLE_I, 2, 1), 0.00295);
+        QVERIFY(ui::test::click(cpPanel, CP_WRITE));
+        CoeffImage stored;
+        std::memcpy(&stored, module().eeprom().data(), sizeof stored);
+        QCOMPARE(stored.signature, ORTAV_COEFF_SIGNATURE);
+        QCOMPARE(stored.R[1][17], 2457600.0);
+        QCOMPARE(stored.r0[1], 0.52);
+        QVERIFY(std::fabs(stored.iGain[0] - 409473.684) < 0.001);
+        QVERIFY(std::fabs(stored.iOffset[0] - 0.0526) < 0.0001);
+        const std::vector<uint8_t> eeprom = module().eeprom();
+        const CoeffImage held = record()->coeff;
+
+        struct Bad {
+            int table, column, row;
+            const char *text;
+            const char *message;
+        };
+        const Bad cases[] = {
+            {CP_TABLE_I, 1, 2, "0.00295", "Канал 1: токи обеих точек равны (0.00295 А)"},
+            {CP_TABLE, 2, 5, "nan", "Канал 2, резистор 5: «nan»"},
+            {CP_TABLE, 1, 1, "", "Канал 1, резистор 1: «»"},
+            {CP_TABLE, 1, 3, "-75", "Канал 1, резистор 3: «-75»"},
+            {CP_TABLE, 2, 19, "abc", "Канал 2, R0: «abc»"},
+            {CP_TABLE, 2, 19, "1e300", "Канал 2, R0: «1e300»"},
+            {CP_TABLE_I, 2, 1, "inf", "Канал 2, ток точки 1: «inf»"},
+        };
+        for (const Bad &b : cases) {
+            std::string old;
+            GetTableCellVal(cpPanel, b.table, MakePoint(b.column, b.row), old);
+            SetTableCellVal(cpPanel, b.table, MakePoint(b.column, b.row), b.text);
+            QVERIFY(ui::test::click(cpPanel, CP_WRITE));
+            QVERIFY2(o.base.messages.back().find(b.message) != std::string::npos,
+                     o.base.messages.back().c_str());
+            QVERIFY(o.base.messages.back().find("Коэффициенты не записаны.") != std::string::npos);
+            QVERIFY(text(mp, MP_MSG).find("setFlash(device_data)") != std::string::npos);
+            QCOMPARE(std::memcmp(&record()->coeff, &held, sizeof held), 0);
+            QVERIFY(module().eeprom() == eeprom);
+            SetTableCellVal(cpPanel, b.table, MakePoint(b.column, b.row), old.c_str());
+        }
+
+        // A resistor 25 % off: the driver refuses it and says so; the record
+        // keeps the table's values for the rest of the session.
+        SetTableCellVal(cpPanel, CP_TABLE, MakePoint(1, 6), 750.0);
+        QVERIFY(ui::test::click(cpPanel, CP_WRITE));
+        QCOMPARE(text(mp, MP_MSG),
+                 std::string("Ошибочные коэффициенты из РПЗУ ortav_writeFlash(device_data)"));
+        QCOMPARE(record()->coeff.R[0][5], 750.0);
+        QVERIFY(module().eeprom() == eeprom);
+
+        // READ puts the stored image back.
+        QVERIFY(ui::test::click(cpPanel, CP_READ));
+        QCOMPARE(cell(cpPanel, CP_TABLE, 1, 6), 600.0);
+    }
+
+    // An unwritable protocol file: the message once, then the screen only.
+    void unwritableProtocolGoesToTheScreen() {
+        startOn(deviatingBench());
+        showVerification("missing/ortav.log");
+        QCOMPARE(logFile, -1);
+        QCOMPARE(o.base.messages.back(),
+                 std::string("Ошибка открытия файла протокола.|Сообщения будут выводиться "
+                             "только на экран"));
+        SetCtrlVal(ppPanel, PP_R_Z, 100.0);
+        SetCtrlVal(ppPanel, PP_R_I, 100.05);
+        QVERIFY(ui::test::click(ppPanel, PP_INPUT));
+        int lines = 0;
+        GetNumTextBoxLines(chlpPanel, CHLP_LOG, &lines);
+        QCOMPARE(lines, 5); // heading (3 lines), column heading, the point
+        const std::size_t messages = o.base.messages.size();
+        QVERIFY(ui::test::selectTab(mp, tabCtrl, 0));
+        QVERIFY(ui::test::selectTab(mp, tabCtrl, 1));
+        QCOMPARE(o.base.messages.size(), messages); // no second try
+        QVERIFY(!fs::exists(dir / "missing"));
+
+        // Choosing a file opens it; its lines follow its heading without a
+        // column heading until MODE is committed again.
+        o.file = (dir / "other.log").string();
+        QVERIFY(ui::test::click(ppPanel, PP_FILE_NAME_S));
+        QVERIFY(logFile > 0);
+        QCOMPARE(text(ppPanel, PP_FILE_NAME), o.file);
+        QVERIFY(ui::test::click(ppPanel, PP_INPUT));
+        std::vector<std::string> got = split(ortav::text::fromCp1251(slurp(o.file)), "\r\n");
+        QCOMPARE(int(got.size()), 5);
+        QCOMPARE(got[3], std::string("1        100.0000 Ом   100.0500 Ом     0.0500 Ом (0.050%) "
+                                     "/0.100%/ "));
+        QVERIFY(ui::test::choose(ppPanel, PP_MODE, 1));
+        QVERIFY(ui::test::choose(ppPanel, PP_MODE, 0));
+        QVERIFY(ui::test::click(ppPanel, PP_INPUT));
+        got = split(ortav::text::fromCp1251(slurp(o.file)), "\r\n");
+        QCOMPARE(int(got.size()), 7);
+        QCOMPARE(got[4] + "\n", std::string(ortav::calib::kColumnsR));
+    }
+};
+
+QTEST_MAIN(CalibTest)
+#include "calib_gui_test.moc"
