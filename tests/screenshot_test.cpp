@@ -41,10 +41,20 @@ private slots:
     void mainPanelWithBothSheets() {
         QVERIFY(ui::test::selectTab(mp, tabCtrl, 0));
         save(mp, "main_calibration");
-        error("ortav_switch (mvi, chan, 1)", ORTAV_ERROR_BUSY);
         QVERIFY(ui::test::selectTab(mp, tabCtrl, 1));
+        // Two points judged by hand: one within its norm, one outside (red).
+        for (auto [set, measured] : {std::pair{100.0, 100.05}, std::pair{1000.0, 1002.0}}) {
+            QVERIFY(ui::test::enter(ppPanel, PP_R_Z, set));
+            QVERIFY(ui::test::click(ppPanel, PP_SET));
+            QVERIFY(ui::test::enter(ppPanel, PP_R_I, measured));
+            QVERIFY(ui::test::click(ppPanel, PP_INPUT));
+        }
+        error("ortav_switch (mvi, chan, 1)", ORTAV_ERROR_BUSY);
         save(mp, "main_verification");
         DefaultCtrl(mp, MP_MSG);
+        QVERIFY(ui::test::click(ppPanel, PP_WRITE_LOG));
+        save(chlpPanel, "protocol");
+        QVERIFY(ui::test::click(chlpPanel, CHLP_COMMANDBUTTON_2));
     }
 
     void otherPanels() {

@@ -187,7 +187,6 @@ QWidget *makeWidget(Panel &p, Control &c) {
         t->verticalHeader()->setFixedWidth(s.rowLabelWidth);
         t->verticalHeader()->setDefaultSectionSize(20);
         t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        t->horizontalHeader()->setStretchLastSection(true);
         t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         t->setSelectionMode(QAbstractItemView::SingleSelection);
         t->setEditTriggers(
@@ -247,20 +246,13 @@ void resetTable(Control &c) {
                                                                : QString::number(col + 1));
     t->setHorizontalHeaderLabels(cols);
     t->setCornerText(qs(s.corner));
-    if (s.columns > 0) {
-        // Room for the vertical scroll bar is kept only where rows can outgrow the table.
-        int scroll = s.rows * 20 + 24 > s.height || s.rows == 0 ? 18 : 0;
-        int avail = s.width - s.rowLabelWidth - 2 * t->frameWidth() - scroll;
-        int fixed = 0, shared = s.columns;
-        for (int w : s.columnWidths) {
-            fixed += w;
-            --shared;
-        }
-        for (int col = 0; col < s.columns; ++col) {
-            int w = col < static_cast<int>(s.columnWidths.size())
-                        ? s.columnWidths[col]
-                        : std::max(40, (avail - fixed) / std::max(1, shared));
-            t->setColumnWidth(col, w);
+    // Columns given a width keep it; the others share the rest of the width.
+    for (int col = 0; col < s.columns; ++col) {
+        if (col < static_cast<int>(s.columnWidths.size())) {
+            t->horizontalHeader()->setSectionResizeMode(col, QHeaderView::Fixed);
+            t->setColumnWidth(col, s.columnWidths[col]);
+        } else {
+            t->horizontalHeader()->setSectionResizeMode(col, QHeaderView::Stretch);
         }
     }
 }
