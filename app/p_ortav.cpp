@@ -75,8 +75,10 @@ static int chooseBench(int argc, char *argv[]) {
     if (options.benchFile != nullptr)
         setenv("ORTAV_BENCH", options.benchFile, 1);
     if (!ortav::visa::selectFromArgs(argc, argv)) {
+        // The program still starts (nothing can be found, the LED stays off),
+        // but the operator is told why.
         std::fprintf(stderr, "p_ortav: %s\n", ortav::visa::error().c_str());
-        // The program still starts: discovery finds nothing and says so by its LED.
+        MessagePopup("ORTAV", ("Библиотека VISA не загружена:\n" + ortav::visa::error()).c_str());
     }
     g_simulated = ortav::visa::isSimulated();
     g_benchName = ortav::visa::benchName();
