@@ -7,6 +7,7 @@
 #include "calib.h"
 #include "cp1251.h"
 #include "linked_parts.h"
+#include "msgp.h"
 #include "norm.h"
 #include "ortav.h"
 #include "ortav_math.h"
@@ -37,7 +38,7 @@ const char *const kCarrier = "VXI0::8::INSTR";
 // A module whose resistors, series resistances and current sources are off
 // nominal by known amounts, with an empty EEPROM (the driver starts on nominal
 // coefficients), and the mezzanine multimeter beside it.
-std::string deviatingBench(int hwVersion = 2) {
+std::string deviatingBench(int hwVersion = 2, const std::string &resistorError = "0.01") {
     return "name: \"Калибровочный стенд\"\n"
            "resources:\n"
            "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D, "
@@ -50,7 +51,9 @@ std::string deviatingBench(int hwVersion = 2) {
            "        hw_version: " +
            std::to_string(hwVersion) +
            "\n"
-           "        resistor_error: 0.01\n"
+           "        resistor_error: " +
+           resistorError +
+           "\n"
            "        series: [0.45, 0.52]\n"
            "        current_gain: [412000.0, 407000.0]\n"
            "        current_offset: [3.0, -4.0]\n"
@@ -75,6 +78,12 @@ double cell(int panel, int table, int column, int row) {
     double v = 0;
     GetTableCellVal(panel, table, MakePoint(column, row), &v);
     return v;
+}
+
+std::string cellText(int panel, int table, int column, int row) {
+    std::string t;
+    GetTableCellVal(panel, table, MakePoint(column, row), t);
+    return t;
 }
 
 std::string slurp(const fs::path &p) {
@@ -529,6 +538,117 @@ private slots:
         // READ puts the stored image back.
         QVERIFY(ui::test::click(cpPanel, CP_READ));
         QCOMPARE(cell(cpPanel, CP_TABLE, 1, 6), 600.0);
+    }
+
+    // Calibrating channel 2 only leaves channel 1's resistors alone but still
+    // measures both currents; a resistor far off nominal turns red and brings
+    // the abort question, whose "yes" skips the currents.
+    void calibrateOneChannelAndTheAbortQuestion() {
+        // Resistor 10 of channel 1 is 35 % below nominal.
+        std::string ch1 = "[", ch2 = "[";
+        for (int k = 0; k < 18; ++k) {
+            ch1 += std::string(k ? ", " : "") + (k == 9 ? "-0.35" : "0.01");
+            ch2 += std::string(k ? ", " : "") + "0.01";
+        }
+        startOn(deviatingBench(2, "\n          - " + ch1 + "]\n          - " + ch2 + "]"));
+        QCOMPARE(Calibrate(2), 0);
+        QVERIFY(o.confirms.empty());
+        for (int k = 1; k <= 19; ++k)
+            QCOMPARE(cellText(cpPanel, CP_TABLE, 1, k), std::string());
+        QVERIFY(cell(cpPanel, CP_TABLE, 2, 10) > 9000.0);
+        QVERIFY(std::fabs(cell(cpPanel, CP_TABLE, 2, 19) - 0.52) < 0.002);
+        QVERIFY(!ui::test::isPanelShown(msgpPanel()));
+        // Both currents are measured; channel 1's across resistor 7 as its
+        // record still has it (nominal), so its value carries that error.
+        for (int c = 1; c <= 2; ++c) {
+            const auto &ch = module().config().channel[c - 1];
+            const double shunt = record()->coeff.R[c - 1][6];
+            const double expected =
+                (1208 - ch.offset) / ch.gain * (ch.series + ch.resistor[6]) / shunt;
+            QVERIFY(std::fabs(cell(cpPanel, CP_TABLE_I, c, 1) - expected) < 1e-9 * expected);
+        }
+        QCOMPARE(record()->coeff.R[0][6], 1200.0);
+
+        const double currentBefore = cell(cpPanel, CP_TABLE_I, 1, 1);
+        o.answers = {1};
+        QCOMPARE(Calibrate(0), 0);
+        QCOMPARE(o.confirms.back(),
+                 std::string("Калибровка ORTAV|Калибровка резисторов показала отклонение от "
+                             "номинала\nПрервать калибровку?"));
+        int colour = 0;
+        GetTableCellAttribute(cpPanel, CP_TABLE, MakePoint(1, 10), ATTR_TEXT_COLOR, &colour);
+        QCOMPARE(colour, int(VAL_RED));
+        GetTableCellAttribute(cpPanel, CP_TABLE, MakePoint(2, 10), ATTR_TEXT_COLOR, &colour);
+        QCOMPARE(colour, int(VAL_BLACK));
+        SetTableCellVal(cpPanel, CP_TABLE_I, MakePoint(1, 1), 0.001);
+        QCOMPARE(cell(cpPanel, CP_TABLE_I, 1, 1), 0.001); // not measured after "yes"
+        QVERIFY(!ui::test::isPanelShown(msgpPanel()));
+        QVERIFY(!module().channel(1).connected && !module().channel(1).powered);
+
+        // "No": the currents are measured; the red cell stays red.
+        o.answers = {0};
+        QCOMPARE(Calibrate(0), 0);
+        // Now across the calibrated resistor 7: the source's real current.
+        const auto &ch = module().config().channel[0];
+        QVERIFY(std::fabs(cell(cpPanel, CP_TABLE_I, 1, 1) - (1208 - ch.offset) / ch.gain) <
+                1e-9 * currentBefore);
+        GetTableCellAttribute(cpPanel, CP_TABLE, MakePoint(1, 10), ATTR_TEXT_COLOR, &colour);
+        QCOMPARE(colour, int(VAL_RED));
+        QVERIFY(!ui::test::isPanelShown(msgpPanel()));
+    }
+
+    // One value at a time: typed, and measured by the multimeter.
+    void manualVerification() {
+        startOn(deviatingBench());
+        showVerification();
+        // Typed resistance: the channel stays on until the value is entered.
+        QVERIFY(ui::test::enter(ppPanel, PP_R_Z, 150.0));
+        QVERIFY(ui::test::click(ppPanel, PP_SET));
+        QCOMPARE(number(ppPanel, PP_R_I), 150.0);
+        QCOMPARE(GetActiveCtrl(ppPanel), int(PP_R_I));
+        QVERIFY(module().channel(1).connected);
+        QVERIFY(ui::test::enter(ppPanel, PP_R_I, 150.3));
+        QVERIFY(ui::test::click(ppPanel, PP_INPUT));
+        QVERIFY(!module().channel(1).connected);
+        QCOMPARE(rows(PP_TABLE_R), 1);
+        int colour = 0;
+        GetTableCellAttribute(ppPanel, PP_TABLE_R, MakePoint(4, 1), ATTR_TEXT_COLOR, &colour);
+        QCOMPARE(colour, int(VAL_RED)); // 0.3 ohm is beyond 0.13 at 150 ohms
+
+        // Typed current: 1.2 V over resistor 7 of 1200 ohms is 1.0 mA.
+        QVERIFY(ui::test::choose(ppPanel, PP_MODE, 1));
+        QVERIFY(ui::test::enter(ppPanel, PP_R_Z, 1.0));
+        QVERIFY(ui::test::click(ppPanel, PP_SET));
+        QCOMPARE(number(ppPanel, PP_R_I), 1.2); // the expected voltage
+        QVERIFY(module().channel(1).powered);
+        QVERIFY(ui::test::click(ppPanel, PP_INPUT));
+        QCOMPARE(rows(PP_TABLE_I), 1);
+        QCOMPARE(cell(ppPanel, PP_TABLE_I, 3, 1), 1.0);
+        QCOMPARE(cell(ppPanel, PP_TABLE_I, 4, 1), 0.0);
+
+        // Measured: judged at once.
+        QVERIFY(ui::test::toggle(mp, MP_AUTO_POV));
+        QVERIFY(ui::test::choose(ppPanel, PP_MODE, 0));
+        QVERIFY(ui::test::enter(ppPanel, PP_R_Z, 200.0));
+        QVERIFY(ui::test::click(ppPanel, PP_SET));
+        QCOMPARE(rows(PP_TABLE_R), 2);
+        QVERIFY(std::fabs(cell(ppPanel, PP_TABLE_R, 3, 2) -
+                          realResistance(1, 200.0, record()->coeff)) < 1e-3);
+        QVERIFY(!module().channel(1).connected);
+
+        // A value the module cannot set: the status line says why.
+        QVERIFY(ui::test::enter(ppPanel, PP_R_Z, 5.0));
+        QVERIFY(ui::test::click(ppPanel, PP_SET));
+        QVERIFY2(text(mp, MP_MSG).find("ortav_config (mvi, chan, R, 0, 0.0)") != std::string::npos,
+                 text(mp, MP_MSG).c_str());
+        QCOMPARE(rows(PP_TABLE_R), 2);
+
+        const std::vector<std::string> lines =
+            split(ortav::text::fromCp1251(slurp(dir / "ortav.log")), "\r\n");
+        QCOMPARE(int(lines.size()), 3 + 2 + 2 + 2 + 1);
+        QVERIFY(lines[4].find("не норма") != std::string::npos);
+        QCOMPARE(lines[6], std::string("1         1.0000мА      1.0000мА      0.0000мА (0.000%) "
+                                       "/0.01mA/ "));
     }
 
     // An unwritable protocol file: the message once, then the screen only.
