@@ -1,0 +1,17 @@
+# Calibration and verification through the front panel on the simulated bench:
+# time outside the mandated waits, and memory over consecutive runs.
+if(TARGET ortav_calib AND TARGET ortav_bench)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  ortav_add_benchmark(bench_calib SOURCES calib_bench.cpp
+                      LIBS ortav_calib ortav_app ortav_msgp ortav_bench Qt6::Test)
+  target_include_directories(bench_calib PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  foreach(lib ortav_simvisa carrik_32 ortav_math tarnel_32 hpe1412_32 hp3458a mervd sulvat)
+    if(TARGET ${lib})
+      add_dependencies(bench_calib ${lib})
+    endif()
+  endforeach()
+endif()
+if(TARGET bench_calib)
+  # Time the disk syncs of the protocol apart from the program's own.
+  target_link_options(bench_calib PRIVATE -Wl,--wrap=fdatasync)
+endif()
