@@ -11,6 +11,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
   binutils
+  locales-all
   python3-pyvisa
 )
 
