@@ -76,9 +76,7 @@ struct Program {
     }
     ~Program() {
         harness::stop();
-        if (logFile > 0)
-            ortav::calib::closeProtocol(logFile);
-        logFile = 0;
+        calibReset();
         std::filesystem::remove_all(dir);
     }
 };

@@ -16,6 +16,10 @@ extern int povFailed;      // a point of the running automatic verification fail
 extern int logFile;        // protocol file: 0 not opened yet, -1 the open failed
 extern char logFileName[260];
 
+// Back to the state of a fresh start: closes the protocol file and resets the
+// switches above (for harnesses that start the program more than once).
+void calibReset();
+
 // ---- coefficient tables -----------------------------------------------------------------
 
 // No module (VI_ERROR_INV_OBJECT), no valid session record (VI_ERROR_INV_SETUP),

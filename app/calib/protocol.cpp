@@ -21,6 +21,15 @@ char logFileName[260] = "ortav.log";
 
 using namespace ortav::calib;
 
+void calibReset() {
+    if (logFile > 0)
+        closeProtocol(logFile);
+    logFile = 0;
+    std::snprintf(logFileName, sizeof logFileName, "%s", "ortav.log");
+    autoPov = autoMeasure = povFailed = popupResult = 0;
+    ambientTemp = 20.0;
+}
+
 int WriteLOG(int file, const char *format, ...) {
     char buffer[kProtocolBufferSize];
     va_list args;

@@ -219,12 +219,7 @@ private slots:
 
     void cleanup() {
         stop();
-        if (logFile > 0)
-            ortav::calib::closeProtocol(logFile);
-        logFile = 0;
-        std::snprintf(logFileName, sizeof logFileName, "%s", "ortav.log");
-        autoPov = autoMeasure = povFailed = 0;
-        ambientTemp = 20.0;
+        calibReset();
         fs::remove_all(dir);
         QVERIFY2(ui::test::unanswered().empty(),
                  ui::test::unanswered().empty() ? "" : ui::test::unanswered().front().c_str());
