@@ -15,9 +15,11 @@
 #include "points.h"
 #include "protocol_file.h"
 #include "protocol_text.h"
+#include "visa.h"
 
 #include <QtTest>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -449,6 +451,11 @@ private slots:
         // Current point 2 of channel 1: resistor 8 as the shunt, DAC code 41.
         SetTableCellVal(cpPanel, CP_TABLE, MakePoint(1, 8), ch1.series + ch1.resistor[7]);
         const double expectU = (41 - ch1.offset) / ch1.gain * (ch1.series + ch1.resistor[7]);
+        const double pointBefore = cell(cpPanel, CP_TABLE_I, 1, 2);
+        o.entries = {std::nullopt}; // cancelled: nothing changes, the module is reset
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE_I, 1, 2));
+        QCOMPARE(cell(cpPanel, CP_TABLE_I, 1, 2), pointBefore);
+        QVERIFY(!module().channel(1).powered);
         o.entries = {expectU};
         QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE_I, 1, 2));
         QVERIFY(std::fabs(o.dpShown.back() - expectU) < 0.02 * expectU); // read across the channel
@@ -533,6 +540,24 @@ private slots:
         // READ puts the stored image back.
         QVERIFY(ui::test::click(cpPanel, CP_READ));
         QCOMPARE(cell(cpPanel, CP_TABLE, 1, 6), 600.0);
+
+        // Without a module READ and WRITE do nothing and say nothing; DEFAULT
+        // still works, with the driver's nominal values.
+        closeAll(0);
+        QCOMPARE(mvi, ViSession(0));
+        const std::string line = text(mp, MP_MSG);
+        const std::size_t shown = o.base.messages.size();
+        SetTableCellVal(cpPanel, CP_TABLE, MakePoint(1, 6), 700.0);
+        QVERIFY(ui::test::click(cpPanel, CP_READ));
+        QVERIFY(ui::test::click(cpPanel, CP_WRITE));
+        QCOMPARE(cell(cpPanel, CP_TABLE, 1, 6), 700.0);
+        QCOMPARE(text(mp, MP_MSG), line);
+        QCOMPARE(o.base.messages.size(), shown);
+        QCOMPARE(readFlash(cpPanel, CP_READ, EVENT_COMMIT, nullptr, 0, 0),
+                 int(VI_ERROR_INV_OBJECT));
+        QVERIFY(ui::test::click(cpPanel, CP_DEFAULT));
+        QCOMPARE(cell(cpPanel, CP_TABLE, 1, 6), 600.0);
+        QVERIFY(module().eeprom() == eeprom);
     }
 
     // Calibrating channel 2 only leaves channel 1's resistors alone but still
@@ -672,6 +697,15 @@ private slots:
         QVERIFY(ui::test::click(ppPanel, PP_FILE_NAME_S));
         QVERIFY(logFile > 0);
         QCOMPARE(text(ppPanel, PP_FILE_NAME), o.file);
+        // Choosing the file in use (whatever the letter case) does nothing to it.
+        const int handle = logFile;
+        std::string upper = o.file;
+        for (char &ch : upper)
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        o.file = upper;
+        QVERIFY(ui::test::click(ppPanel, PP_FILE_NAME_S));
+        QCOMPARE(logFile, handle);
+        o.file = (dir / "other.log").string();
         QVERIFY(ui::test::click(ppPanel, PP_INPUT));
         std::vector<std::string> got = split(ortav::text::fromCp1251(slurp(o.file)), "\r\n");
         QCOMPARE(int(got.size()), 5);
