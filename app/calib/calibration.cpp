@@ -8,6 +8,7 @@
 #include "front_panel.h"
 #include "msgp.h"
 #include "p_ortav.h"
+#include "protocol_text.h"
 #include "si_calls.h"
 #include "userint.h"
 
@@ -63,10 +64,13 @@ void showEntry(int chan, bool resistance, double expected) {
 // "Do not use the measured value?": true when the operator says yes.
 bool rejectMeasured(double measured, double expected) {
     char text[256];
-    std::snprintf(text, sizeof text,
-                  "Измеренное значение %lg сильно отличается от ожидаемого %lg\n"
-                  "Не использовать измеренное значение?",
-                  measured, expected);
+    {
+        ortav::calib::CNumbers numbers;
+        std::snprintf(text, sizeof text,
+                      "Измеренное значение %lg сильно отличается от ожидаемого %lg\n"
+                      "Не использовать измеренное значение?",
+                      measured, expected);
+    }
     return ConfirmPopup(kCalibTitle, text) == 1;
 }
 

@@ -7,6 +7,7 @@
 #include "cells.h"
 #include "front_panel.h"
 #include "p_ortav.h"
+#include "protocol_text.h"
 #include "userint.h"
 #include "visa.h"
 
@@ -104,6 +105,7 @@ int setFlash(DeviceData *rec) {
     double r0[2];
     ortav::calib::DacLine line[2];
     char text[512];
+    ortav::calib::CNumbers numbers; // the messages' numbers, as the cells show them
     for (int c = 0; c < 2; ++c) {
         std::string shown;
         for (int k = 0; k < ORTAV_RESISTORS; ++k) {

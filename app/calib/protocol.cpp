@@ -32,10 +32,14 @@ void calibReset() {
 
 int WriteLOG(int file, const char *format, ...) {
     char buffer[kProtocolBufferSize];
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
+    int n = 0;
+    {
+        CNumbers numbers;
+        va_list args;
+        va_start(args, format);
+        n = std::vsnprintf(buffer, sizeof buffer, format, args);
+        va_end(args);
+    }
     if (n < 0)
         buffer[0] = '\0';
     if (file > 0)

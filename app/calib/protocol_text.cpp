@@ -6,12 +6,24 @@
 
 namespace ortav::calib {
 
+CNumbers::CNumbers()
+    : c_(newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0))),
+      previous_(c_ != static_cast<locale_t>(0) ? uselocale(c_) : static_cast<locale_t>(0)) {}
+
+CNumbers::~CNumbers() {
+    if (c_ != static_cast<locale_t>(0)) {
+        uselocale(previous_);
+        freelocale(c_);
+    }
+}
+
 double percentOf(double value, double set) {
     return set != 0.0 ? std::fabs(100.0 * value / set) : 0.0;
 }
 
 std::string formatProtocol(const char *format, ...) {
     char buffer[kProtocolBufferSize];
+    CNumbers numbers;
     va_list args;
     va_start(args, format);
     const int n = std::vsnprintf(buffer, sizeof buffer, format, args);

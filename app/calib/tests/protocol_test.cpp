@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -47,6 +49,21 @@ TEST(ProtocolText, LinesAsTheExamples) {
     // Percentages are absolute values.
     EXPECT_EQ(currentLine(1, 1.0, 0.995, -0.005, false),
               "1         1.0000мА      0.9950мА     -0.0050мА (0.500%) /0.01mA/ \n");
+}
+
+TEST(ProtocolText, DecimalPointWhateverTheLocale) {
+    const char *ru = std::setlocale(LC_ALL, "ru_RU.UTF-8");
+    if (ru == nullptr)
+        GTEST_SKIP() << "no ru_RU.UTF-8 locale here";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    EXPECT_STREQ(probe, "1,5"); // the locale really writes a comma
+    EXPECT_EQ(resistanceLine(1, 100.0, 100.05, 100.05 - 100.0, 0.1, false),
+              "1        100.0000 Ом   100.0500 Ом     0.0500 Ом (0.050%) /0.100%/ \n");
+    EXPECT_EQ(formatProtocol("%lg", 0.00295), "0.00295");
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    EXPECT_STREQ(probe, "1,5"); // and is back afterwards
+    std::setlocale(LC_ALL, "C");
 }
 
 TEST(ProtocolText, HeadingsAndColumnHeadings) {
