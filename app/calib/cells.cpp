@@ -1,5 +1,6 @@
 #include "cells.h"
 
+#include "protocol_text.h"
 #include "userint.h"
 
 #include <cerrno>
@@ -23,7 +24,11 @@ bool readCell(int panel, int table, int column, int row, double *value, std::str
         return false;
     errno = 0;
     char *end = nullptr;
-    const double typed = std::strtod(t.c_str(), &end);
+    double typed = 0.0;
+    {
+        CNumbers numbers; // the cells show a decimal point, as the UI writes them
+        typed = std::strtod(t.c_str(), &end);
+    }
     if (end != t.c_str() + t.size() || errno == ERANGE || !std::isfinite(typed))
         return false;
     double v = 0.0;
