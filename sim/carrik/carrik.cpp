@@ -1,8 +1,15 @@
 // The carrier driver over the simulated bench. Carrier sessions are opened by
 // resource string (one carrier may be open in several sessions); module sessions
 // belong to one carrier session and one position, and end with it.
+//
+// As a real carrier driver does, it opens its carrier's resource through VISA
+// (the simulated VISA library of this process) and hands out those sessions, so
+// VISA calls on a carrier session (its slot, its crate's address) work. Each
+// carrier session has a resource manager session of its own; its module
+// sessions are VISA sessions of the same resource under it.
 #include "carrik.h"
 #include "carrik_status.h"
+#include "simvisa.h"
 #include "visa.h"
 
 #include "bench.h"
@@ -19,6 +26,7 @@ namespace {
 struct Session {
     bool module = false;
     std::string resource;    // the carrier's resource
+    ViSession rm = 0;        // carrier sessions: their resource manager session
     ViSession carrier = 0;   // module sessions: the carrier session
     int position = 0;        // module sessions: 1..4
     uint64_t generation = 0; // bench the session was opened on
@@ -28,22 +36,26 @@ struct Session {
     ViInt16 triggerLength = 0;
 };
 
-struct Sessions {
-    std::map<ViSession, Session> open;
-    ViSession next = 0x4C00;
-};
-
-Sessions &sessions() {
-    static Sessions s;
+// Keyed by the VISA session handed out.
+std::map<ViSession, Session> &sessions() {
+    static std::map<ViSession, Session> s;
     return s;
+}
+
+const ortav::simvisa::OwnFunctions &visa() {
+    return ortav::simvisa::ownFunctions();
 }
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
 // The session if it is open, of the wanted kind, and on the current bench.
 ViStatus find(ViSession vi, bool module, Session *&out) {
-    auto it = sessions().open.find(vi);
-    if (it == sessions().open.end() || it->second.module != module)
+    auto it = sessions().find(vi);
+    if (it == sessions().end() || it->second.module != module)
+        return VI_ERROR_INV_OBJECT;
+    // A VISA session closed behind the driver's back is gone for it as well.
+    ViUInt32 version = 0;
+    if (visa().viGetAttribute(vi, VI_ATTR_RSRC_SPEC_VERSION, &version) == VI_ERROR_INV_OBJECT)
         return VI_ERROR_INV_OBJECT;
     if (it->second.generation != generation())
         return CARRIK_ERROR_STALE;
@@ -74,11 +86,8 @@ ViStatus accessStatus(Access a) {
     return CARRIK_ERROR_BUS;
 }
 
-ViSession add(Session s) {
-    Sessions &all = sessions();
-    const ViSession vi = all.next++;
-    all.open.emplace(vi, std::move(s));
-    return vi;
+void add(ViSession vi, Session s) {
+    sessions().insert_or_assign(vi, std::move(s));
 }
 
 } // namespace
@@ -100,31 +109,48 @@ ViStatus carrik_init(ViConstRsrc resource, ViBoolean idQuery, ViBoolean reset, V
     Resource *r = b.findResource(resource);
     if (!r || r->faults.openFails)
         return VI_ERROR_RSRC_NFOUND;
-    if (r->lockedByOther())
-        return VI_ERROR_RSRC_LOCKED;
-    if (r->faults.silent)
-        return VI_ERROR_TMO;
-    Carrier *c = b.findCarrier(resource);
-    if (!c)
-        return VI_ERROR_FAIL_ID_QUERY; // not a carrier: it cannot answer as one
+    ViSession rm = VI_NULL, carrier = VI_NULL;
+    if (ViStatus st = visa().viOpenDefaultRM(&rm); st < VI_SUCCESS)
+        return st;
+    ViStatus st = visa().viOpen(rm, r->name.c_str(), VI_NULL, VI_NULL, &carrier);
+    // A resource locked by another session or program does not let the driver
+    // query or reset it.
+    ViAccessMode held = VI_NO_LOCK;
+    if (st >= VI_SUCCESS)
+        st = visa().viGetAttribute(carrier, VI_ATTR_RSRC_LOCK_STATE, &held);
+    if (st >= VI_SUCCESS && held != VI_NO_LOCK)
+        st = VI_ERROR_RSRC_LOCKED;
+    if (st >= VI_SUCCESS && r->faults.silent)
+        st = VI_ERROR_TMO;
+    Carrier *c = st >= VI_SUCCESS ? b.findCarrier(r->name) : nullptr;
+    if (st >= VI_SUCCESS && !c)
+        st = VI_ERROR_FAIL_ID_QUERY; // not a carrier: it cannot answer as one
+    if (st < VI_SUCCESS) {
+        visa().viClose(rm); // and the resource's session with it
+        return st;
+    }
     // The reset concerns the carrier's own logic (trigger set-up); its mezzanines
     // are reset only through their positions, so a second session on a carrier
     // leaves a module in use undisturbed.
     Session s;
     s.resource = c->resource;
+    s.rm = rm;
     s.generation = generation();
-    *vi = add(std::move(s));
+    add(carrier, std::move(s));
+    *vi = carrier;
     return VI_SUCCESS;
 }
 
 ViStatus carrik_close(ViSession vi) {
     Lock lock(benchMutex());
-    auto &open = sessions().open;
+    auto &open = sessions();
     auto it = open.find(vi);
     if (it == open.end() || it->second.module)
         return VI_ERROR_INV_OBJECT;
+    // Module sessions end with their carrier session; closing its resource
+    // manager session closes their VISA sessions.
+    visa().viClose(it->second.rm);
     open.erase(it);
-    // Module sessions end with their carrier session.
     for (auto m = open.begin(); m != open.end();)
         m = m->second.module && m->second.carrier == vi ? open.erase(m) : std::next(m);
     return VI_SUCCESS;
@@ -165,22 +191,28 @@ ViStatus carrik_m_init(ViSession carrierVi, ViInt16 position, ViSession *vi) {
         return CARRIK_ERROR_STALE;
     if (!c->position(position).present())
         return CARRIK_ERROR_NO_MEZZANINE;
+    ViSession module = VI_NULL;
+    if (ViStatus st = visa().viOpen(s->rm, s->resource.c_str(), VI_NULL, VI_NULL, &module);
+        st < VI_SUCCESS)
+        return st;
     Session m;
     m.module = true;
     m.resource = s->resource;
     m.carrier = carrierVi;
     m.position = position;
     m.generation = s->generation;
-    *vi = add(std::move(m));
+    add(module, std::move(m));
+    *vi = module;
     return VI_SUCCESS;
 }
 
 ViStatus carrik_m_close(ViSession vi) {
     Lock lock(benchMutex());
-    auto &open = sessions().open;
+    auto &open = sessions();
     auto it = open.find(vi);
     if (it == open.end() || !it->second.module)
         return VI_ERROR_INV_OBJECT;
+    visa().viClose(vi);
     open.erase(it);
     return VI_SUCCESS;
 }

@@ -11,6 +11,7 @@
 #include "format.h"
 #include "rsrc_name.h"
 #include "session.h"
+#include "simvisa.h"
 #include "status_text.h"
 #include "visa.h"
 
@@ -360,4 +361,11 @@ SIMVISA_EXPORT ViStatus viWaitOnEvent(ViSession vi, ViEventType inEventType, ViU
     if (!findSession(vi))
         return VI_ERROR_INV_OBJECT;
     return inEventType == VI_ALL_ENABLED_EVENTS ? VI_ERROR_NENABLED : VI_ERROR_INV_EVENT;
+}
+
+// The library links with -Bsymbolic: these addresses are its own functions,
+// whatever the program defines under the same names.
+const OwnFunctions &ortav::simvisa::ownFunctions() {
+    static const OwnFunctions functions{&viOpenDefaultRM, &viOpen, &viClose, &viGetAttribute};
+    return functions;
 }
