@@ -33,6 +33,8 @@ LINKED_CTRL_CB(temparatureCB);
 LINKED_CTRL_CB(selFName);
 LINKED_CTRL_CB(writeLogCB);
 LINKED_CTRL_CB(cancelP);
+LINKED_CTRL_CB(chartCB);
+LINKED_CTRL_CB(saveChartCB);
 
 // ---- reference multimeters -----------------------------------------------------------
 

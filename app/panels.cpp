@@ -691,6 +691,35 @@ PanelSpec pp() {
                  .columnLabels = iCols,
                  .rowLabelWidth = 36,
                  .columnWidths = {60}});
+    // The verification chart: drawn over the tables' place when asked for.
+    c.push_back({.id = PP_CHART_SHOW,
+                 .constant = "CHART_SHOW",
+                 .kind = CTRL_COMMAND_BUTTON,
+                 .label = "График",
+                 .top = 143,
+                 .left = 318,
+                 .height = 20,
+                 .width = 124,
+                 .callback = chartCB,
+                 .fontSize = 9});
+    c.push_back({.id = PP_CHART_SAVE,
+                 .constant = "CHART_SAVE",
+                 .kind = CTRL_COMMAND_BUTTON,
+                 .label = "График в PNG",
+                 .top = 143,
+                 .left = 448,
+                 .height = 20,
+                 .width = 96,
+                 .callback = saveChartCB,
+                 .fontSize = 9});
+    c.push_back({.id = PP_CHART,
+                 .constant = "CHART",
+                 .kind = CTRL_CANVAS,
+                 .top = 164,
+                 .left = 6,
+                 .height = 199,
+                 .width = 543,
+                 .visible = false});
     return p;
 }
 

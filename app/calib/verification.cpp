@@ -4,6 +4,7 @@
 
 #include "delay.h"
 #include "front_panel.h"
+#include "judged_points.h"
 #include "norm.h"
 #include "p_ortav.h"
 #include "si_calls.h"
@@ -11,6 +12,7 @@
 #include "visa.h"
 
 #include <cstdio>
+#include <ctime>
 
 int autoMeasure = 0;
 int autoPov = 0;
@@ -130,6 +132,9 @@ int setupPresult(short mode, short chan) {
         SetTableCellAttribute(ppPanel, table, MakePoint(4, n), ATTR_TEXT_COLOR, VAL_RED);
     SetCtrlAttribute(ppPanel, table, ATTR_FIRST_VISIBLE_ROW, n);
     writeResults(chan, set, meas, diff, failed ? 1 : 0);
+    ortav::calib::pointJudged({std::time(nullptr), chan, mode == 1 ? 1 : 2, set, meas, diff,
+                               mode == 1 ? defPermDev(set) : ortav::calib::kCurrentNormMilliamps,
+                               failed});
     SetActiveCtrl(ppPanel, PP_R_Z);
     return 0;
 }

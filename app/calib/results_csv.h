@@ -1,0 +1,30 @@
+// The results table beside the protocol: UTF-8 CSV, one row per judged point,
+// appended like the protocol itself (the header only when the file is new).
+#pragma once
+
+#include "judged_point.h"
+
+#include <string>
+
+namespace ortav::calib {
+
+inline constexpr const char *kCsvHeader =
+    "time,channel,mode,unit,set,measured,deviation,permitted_deviation,verdict\n";
+
+// The name of a file beside the protocol: "ortav.log" gives "ortav.csv" and
+// "ortav.json"; a protocol without the ".log" ending keeps its name whole
+// ("run.txt" gives "run.txt.csv").
+std::string besideProtocol(const std::string &protocolPath, const char *extension);
+
+// Local time as "YYYY-MM-DDTHH:MM:SS".
+std::string isoTime(std::time_t t);
+
+// One row, with its line end. Numbers are written with a decimal point and
+// enough digits to give back the double that was judged.
+std::string csvRow(const JudgedPoint &p);
+
+// Appends the row to the file (the header first when the file is empty or
+// new). False when the file cannot be written.
+bool appendCsvRow(const std::string &path, const JudgedPoint &p);
+
+} // namespace ortav::calib

@@ -1,0 +1,149 @@
+#include "results_json.h"
+
+#include "protocol_text.h"
+#include "results_csv.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace ortav::calib {
+
+namespace {
+
+std::string number(double v) {
+    CNumbers numbers;
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
+}
+
+std::string hex(const std::vector<std::uint8_t> &bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s;
+    s.reserve(bytes.size() * 2);
+    for (std::uint8_t b : bytes) {
+        s += digits[b >> 4];
+        s += digits[b & 15];
+    }
+    return s;
+}
+
+struct Counts {
+    int judged = 0, passed = 0, failed = 0;
+};
+
+Counts count(const std::vector<JudgedPoint> &points, int mode, int chan) {
+    Counts c;
+    for (const JudgedPoint &p : points) {
+        if ((mode != 0 && p.mode != mode) || (chan != 0 && p.chan != chan))
+            continue;
+        ++c.judged;
+        ++(p.failed ? c.failed : c.passed);
+    }
+    return c;
+}
+
+std::string countsJson(const Counts &c) {
+    return "{\"judged\": " + std::to_string(c.judged) +
+           ", \"passed\": " + std::to_string(c.passed) +
+           ", \"failed\": " + std::to_string(c.failed) + "}";
+}
+
+} // namespace
+
+std::string jsonString(const std::string &text) {
+    std::string s = "\"";
+    for (unsigned char ch : text) {
+        switch (ch) {
+        case '"':
+            s += "\\\"";
+            break;
+        case '\\':
+            s += "\\\\";
+            break;
+        case '\n':
+            s += "\\n";
+            break;
+        case '\r':
+            s += "\\r";
+            break;
+        case '\t':
+            s += "\\t";
+            break;
+        default:
+            if (ch < 0x20) {
+                char esc[8];
+                std::snprintf(esc, sizeof esc, "\\u%04x", ch);
+                s += esc;
+            } else {
+                s += static_cast<char>(ch);
+            }
+        }
+    }
+    return s + "\"";
+}
+
+std::string verdictOf(const RunSummary &s) {
+    const Counts all = count(s.points, 0, 0);
+    if (!s.completed || all.judged < s.expected)
+        return "incomplete";
+    return all.failed > 0 ? "failed" : "passed";
+}
+
+std::string summaryJson(const RunSummary &s) {
+    const Counts all = count(s.points, 0, 0);
+    std::string j = "{\n";
+    j += "  \"command\": " + jsonString(s.command) + ",\n";
+    j += "  \"module\": {\n";
+    j += "    \"resource\": " + jsonString(s.resource) + ",\n";
+    j += "    \"position\": " + std::to_string(s.position) + ",\n";
+    j += "    \"hardware_version\": " + std::to_string(s.hardVersion) + ",\n";
+    j += "    \"coefficient_image\": " + jsonString(hex(s.coeffImage)) + "\n";
+    j += "  },\n";
+    j += "  \"multimeter\": {\"kind\": " + jsonString(s.multimeterKind) +
+         ", \"resource\": " + jsonString(s.multimeterResource) + "},\n";
+    j += "  \"ambient_temperature\": " + number(s.ambientTemp) + ",\n";
+    j += "  \"simulated\": " + std::string(s.simulated ? "true" : "false") + ",\n";
+    j += "  \"bench\": " + jsonString(s.benchName) + ",\n";
+    j += "  \"protocol\": " + jsonString(s.protocol) + ",\n";
+    j += "  \"csv\": " + jsonString(s.csv) + ",\n";
+    j += "  \"started\": " + jsonString(isoTime(s.started)) + ",\n";
+    j += "  \"finished\": " + jsonString(isoTime(s.finished)) + ",\n";
+    j += "  \"points_expected\": " + std::to_string(s.expected) + ",\n";
+    j += "  \"counts\": " + countsJson(all) + ",\n";
+    j += "  \"by_pass\": [\n";
+    bool first = true;
+    for (int mode : {1, 2})
+        for (int chan : {1, 2}) {
+            j += first ? "" : ",\n";
+            first = false;
+            j += "    {\"channel\": " + std::to_string(chan) +
+                 ", \"mode\": " + jsonString(mode == 1 ? "resistance" : "current") +
+                 ", \"counts\": " + countsJson(count(s.points, mode, chan)) + "}";
+        }
+    j += "\n  ],\n";
+    j += "  \"completed\": " + std::string(s.completed ? "true" : "false") + ",\n";
+    j += "  \"error\": " + jsonString(s.error) + ",\n";
+    j += "  \"verdict\": " + jsonString(verdictOf(s)) + "\n";
+    j += "}\n";
+    return j;
+}
+
+bool writeSummaryJson(const std::string &path, const RunSummary &s) {
+    const std::string temp = path + ".part";
+    std::FILE *f = std::fopen(temp.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    const std::string text = summaryJson(s);
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = std::fflush(f) == 0 && ok;
+    ok = fsync(fileno(f)) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace ortav::calib

@@ -1,0 +1,49 @@
+// The JSON summary of a verification run, written beside the protocol: what was
+// verified with what, under which conditions, and how it ended.
+#pragma once
+
+#include "judged_point.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ortav::calib {
+
+struct RunSummary {
+    std::string command = "verify";
+    // The module.
+    std::string resource; // the carrier's VISA resource
+    int position = 0;     // mezzanine position 1..4
+    int hardVersion = 0;
+    std::vector<std::uint8_t> coeffImage; // the calibration image used, as stored
+    // The reference multimeter.
+    std::string multimeterKind; // hpe1412, hp3458a, mervd, sulvat, tarnel; empty: none
+    std::string multimeterResource;
+    double ambientTemp = 20.0;
+    bool simulated = false;
+    std::string benchName;
+    std::string protocol; // the files of the run
+    std::string csv;
+    std::time_t started = 0;
+    std::time_t finished = 0;
+    int expected = 0; // points the run was to judge
+    std::vector<JudgedPoint> points;
+    bool completed = false; // ran to its closing verdict
+    std::string error;      // why it did not, when known
+};
+
+// "passed", "failed" (a point out of norm) or "incomplete" (ended early or
+// points skipped: nothing can be said of the module as a whole).
+std::string verdictOf(const RunSummary &s);
+
+std::string summaryJson(const RunSummary &s);
+
+// Writes the summary, replacing an earlier one whole (written beside and renamed
+// over it, so a reader never sees half a file). False on failure.
+bool writeSummaryJson(const std::string &path, const RunSummary &s);
+
+// JSON string literal of UTF-8 text, quotes included.
+std::string jsonString(const std::string &text);
+
+} // namespace ortav::calib
