@@ -1,0 +1,415 @@
+#include "batch.h"
+
+#include "batch_options.h"
+#include "batch_policy.h"
+#include "calib.h"
+#include "delay.h"
+#include "front_panel.h"
+#include "instruments.h"
+#include "judged_points.h"
+#include "linked_parts.h"
+#include "p_ortav.h"
+#include "points.h"
+#include "protocol_text.h"
+#include "results_csv.h"
+#include "results_json.h"
+#include "si.h"
+#include "uitest.h"
+#include "userint.h"
+#include "verification_chart.h"
+#include "visa_library.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace ortav::batch {
+
+using namespace ortav::calib;
+
+namespace {
+
+// Outcome of a step: the exit code and, when not 0, the message.
+struct Outcome {
+    int code = kPassed;
+    std::string message;
+};
+
+// No window, ever: the offscreen platform unless one without windows is set.
+void headlessPlatform() {
+    const char *set = std::getenv("QT_QPA_PLATFORM");
+    if (set == nullptr || (std::strcmp(set, "offscreen") != 0 && std::strcmp(set, "minimal") != 0))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const char *virtualClock = std::getenv("ORTAV_VIRTUAL_CLOCK");
+    if (virtualClock != nullptr && std::strcmp(virtualClock, "1") == 0)
+        ortav::clock::setVirtual(true);
+}
+
+// The status line when it reports a driver status (red), else empty.
+std::string statusLineError() {
+    int colour = 0;
+    std::string text;
+    GetCtrlAttribute(mp, MP_MSG, ATTR_TEXT_COLOR, &colour);
+    GetCtrlVal(mp, MP_MSG, text);
+    return colour == VAL_RED ? text : std::string();
+}
+
+void clearStatusLine() {
+    DefaultCtrl(mp, MP_MSG);
+}
+
+std::string join(const std::vector<std::string> &items, const char *sep) {
+    std::string s;
+    for (const std::string &i : items)
+        s += (s.empty() ? "" : sep) + i;
+    return s;
+}
+
+std::string carrierResource() {
+    for (const InstrumentEntry &e : Instruments)
+        if (carrierSession != 0 && e.session == carrierSession && e.kind == KIND_CARRIER)
+            return e.Address;
+    return {};
+}
+
+int modulePosition() {
+    int p = 0;
+    GetCtrlVal(mp, MP_MEZ_NUMold, &p);
+    return p;
+}
+
+struct Meter {
+    std::string kind, resource;
+};
+
+// The open reference multimeter, in the order the readings use them.
+Meter openMultimeter() {
+    if (viHP1412 != 0)
+        return {"hpe1412", hp1412 != nullptr ? hp1412->Address : ""};
+    if (viHP3458 != 0)
+        return {"hp3458a", "GPIB0::22::INSTR"};
+    if (viDMM1 != 0)
+        return {"sulvat", dmm != nullptr ? dmm->Address : ""};
+    if (viDMM != 0)
+        return {"mervd", dmm != nullptr ? dmm->Address : ""};
+    if (viM_DMM1 != 0)
+        return {"tarnel", dmm != nullptr ? dmm->Address : ""};
+    return {};
+}
+
+const char *unit(int mode) {
+    return mode == 1 ? "Ohm" : "mA";
+}
+
+// ---- the module and the multimeter ---------------------------------------------------------
+
+Outcome chooseModule(const Options &o, Policy &policy) {
+    if (policy.resourceMissing)
+        return {kUsage, "--resource " + o.resource +
+                            ": no carrier of ours has this VISA resource (found: " +
+                            (policy.carriersOffered.empty() ? std::string("none")
+                                                            : join(policy.carriersOffered, ", ")) +
+                            ")"};
+    if (carrierSession == 0) {
+        std::string why = join(policy.messages, "; ");
+        return {kInstrument, "no carrier of ours found" + (why.empty() ? "" : ": " + why)};
+    }
+    if (o.position != 0 && modulePosition() != o.position) {
+        int items = 0;
+        GetNumListItems(mp, MP_MEZ_NUM, &items);
+        std::vector<std::string> positions;
+        int index = -1;
+        for (int i = 0; i < items; ++i) {
+            std::string label;
+            GetLabelFromIndex(mp, MP_MEZ_NUM, i, label);
+            positions.push_back(label);
+            if (label == std::to_string(o.position))
+                index = i;
+        }
+        if (index < 0)
+            return {kUsage, "--position " + std::to_string(o.position) +
+                                ": no ORTAV module at this position of " + carrierResource() +
+                                " (modules at: " +
+                                (positions.empty() ? std::string("none") : join(positions, ", ")) +
+                                ")"};
+        clearStatusLine();
+        // The operator's double click on the position.
+        ui::test::activate(mp, MP_MEZ_NUM, index);
+    }
+    if (mvi == 0) {
+        std::string why = statusLineError();
+        if (why.empty())
+            why = join(policy.messages, "; ");
+        return {kInstrument, "no ORTAV module opened" + (why.empty() ? "" : ": " + why)};
+    }
+    return {};
+}
+
+Outcome checkMultimeter(const Options &o) {
+    const Meter m = openMultimeter();
+    if (m.kind.empty())
+        return {kInstrument, "no reference multimeter could be opened" +
+                                 (statusLineError().empty() ? "" : ": " + statusLineError())};
+    if (!o.multimeter.empty() && m.kind != o.multimeter)
+        return {kInstrument, "the multimeter " + o.multimeter + " could not be opened" +
+                                 (statusLineError().empty() ? "" : ": " + statusLineError())};
+    return {};
+}
+
+// ---- self-test ------------------------------------------------------------------------------
+
+Outcome selftest(Policy &policy, std::FILE *out, std::FILE *err) {
+    std::fprintf(err, "p_ortav: self-test of the module\n");
+    clearStatusLine();
+    SelftestCB(mp, MP_SELFTEST, EVENT_COMMIT, nullptr, 0, 0);
+    int result = 0;
+    std::string message;
+    GetCtrlVal(stPanel, ST_RESULT, &result);
+    GetCtrlVal(stPanel, ST_MSG, message);
+    RemovePopup(1);
+    for (const Policy::Question &q : policy.selftestQuestions)
+        std::fprintf(out, "self-test failure (code %d): %s\n", q.code, q.text.c_str());
+    const bool passed = policy.selftestQuestions.empty() && result == 0 &&
+                        message == "Самоконтроль завершен успешно";
+    std::fprintf(out, "self-test: %s (result %d): %s\n", passed ? "passed" : "FAILED", result,
+                 message.c_str());
+    // Code 0 is a register access that failed: the module could not be tested.
+    for (const Policy::Question &q : policy.selftestQuestions)
+        if (q.code == 0)
+            return {kInstrument, q.text};
+    if (!passed)
+        return {kFailed, "self-test failed: " + message};
+    return {};
+}
+
+// ---- calibration ----------------------------------------------------------------------------
+
+Outcome calibrate(const Options &o, Policy &policy, std::FILE *out, std::FILE *err) {
+    std::fprintf(err, "p_ortav: calibration of both channels\n");
+    clearStatusLine();
+    Calibrate(0);
+    if (std::string e = statusLineError(); !e.empty())
+        return {kInstrument, e};
+    std::vector<std::string> red;
+    {
+        CNumbers numbers;
+        for (int chan = 1; chan <= 2; ++chan) {
+            std::fprintf(out, "channel %d:", chan);
+            for (int row = 1; row <= 19; ++row) {
+                double v = 0.0;
+                int colour = 0;
+                GetTableCellVal(cpPanel, CP_TABLE, MakePoint(chan, row), &v);
+                GetTableCellAttribute(cpPanel, CP_TABLE, MakePoint(chan, row), ATTR_TEXT_COLOR,
+                                      &colour);
+                std::fprintf(out, " %s%d=%.6g", row <= 18 ? "R" : "r", row <= 18 ? row : 0, v);
+                if (colour == VAL_RED)
+                    red.push_back("channel " + std::to_string(chan) + " resistor " +
+                                  std::to_string(row));
+            }
+            for (int point = 1; point <= 2; ++point) {
+                double v = 0.0;
+                GetTableCellVal(cpPanel, CP_TABLE_I, MakePoint(chan, point), &v);
+                std::fprintf(out, " I%d=%.9g", point, v);
+            }
+            std::fprintf(out, "\n");
+        }
+    }
+    if (policy.calibrationAborted || !red.empty()) {
+        std::fprintf(out, "calibration: FAILED, beyond the tolerance of nominal: %s\n",
+                     join(red, ", ").c_str());
+        return {kFailed, "resistors beyond the tolerance of nominal: " + join(red, ", ") +
+                             (o.write ? "; the coefficients were not stored" : "")};
+    }
+    if (!o.write) {
+        std::fprintf(out, "calibration: done; the coefficients were not stored (no --write)\n");
+        return {};
+    }
+    const std::size_t before = policy.messages.size();
+    clearStatusLine();
+    writeFlash(cpPanel, CP_WRITE, EVENT_COMMIT, nullptr, 0, 0);
+    if (std::string e = statusLineError(); !e.empty())
+        return {kInstrument, e};
+    if (policy.messages.size() > before)
+        return {kFailed, "the coefficients were refused: " + policy.messages.back()};
+    std::fprintf(out, "calibration: done; the coefficients are stored in the module\n");
+    return {};
+}
+
+// ---- verification ---------------------------------------------------------------------------
+
+Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err) {
+    if (o.hasTemperature) {
+        SetCtrlVal(ppPanel, PP_TEMPERATURE, o.temperature);
+        temparatureCB(ppPanel, PP_TEMPERATURE, EVENT_COMMIT, nullptr, 0, 0);
+    }
+    if (!o.protocol.empty()) {
+        if (o.protocol.size() >= sizeof logFileName)
+            return {kUsage, "--protocol " + o.protocol + ": the name is too long"};
+        std::snprintf(logFileName, sizeof logFileName, "%s", o.protocol.c_str());
+        SetCtrlVal(ppPanel, PP_FILE_NAME, logFileName);
+    }
+    // The operator turns to the verification sheet: the protocol opens.
+    ui::test::selectTab(mp, tabCtrl, 1);
+    if (logFile == 0)
+        tabCB(mp, tabCtrl, EVENT_TAB_CHANGED, nullptr, 1, ppPanel);
+    if (logFile <= 0)
+        return {kUsage, std::string(o.protocol.empty() ? "the protocol file " : "--protocol ") +
+                            logFileName + ": cannot be opened for appending"};
+    SetCtrlVal(ppPanel, PP_AUTO_POV, 1);
+    auto_pov(ppPanel, PP_AUTO_POV, EVENT_COMMIT, nullptr, 0, 0);
+
+    RunSummary summary;
+    summary.resource = carrierResource();
+    summary.position = modulePosition();
+    summary.hardVersion = hardVersion;
+    if (DeviceData *rec = nullptr; moduleCheck(&rec) == 0) {
+        const auto *bytes = reinterpret_cast<const std::uint8_t *>(&rec->coeff);
+        summary.coeffImage.assign(bytes, bytes + sizeof rec->coeff);
+    }
+    const Meter meter = openMultimeter();
+    summary.multimeterKind = meter.kind;
+    summary.multimeterResource = meter.resource;
+    summary.ambientTemp = ambientTemp;
+    summary.simulated = ortav::visa::isSimulated();
+    summary.benchName = summary.simulated ? ortav::visa::benchName() : "";
+    summary.protocol = logFileName;
+    summary.csv = besideProtocol(logFileName, ".csv");
+    if (ortav::calib::hasPointList(hardVersion))
+        summary.expected = static_cast<int>(2 * ortav::calib::resistancePoints(hardVersion).size() +
+                                            2 * ortav::calib::currentPoints().size());
+    summary.started = std::time(nullptr);
+
+    const int observer = addJudgedObserver([&](const JudgedPoint &p) {
+        summary.points.push_back(p);
+        CNumbers numbers;
+        std::fprintf(err,
+                     "p_ortav: point %zu of %d: channel %d, %s, set %.4f %s, measured %.4f %s, "
+                     "deviation %.4f %s (permitted %.4f %s): %s\n",
+                     summary.points.size(), summary.expected, p.chan,
+                     p.mode == 1 ? "resistance" : "current", p.set, unit(p.mode), p.measured,
+                     unit(p.mode), p.deviation, unit(p.mode), p.permitted, unit(p.mode),
+                     p.failed ? "OUT OF NORM" : "pass");
+    });
+    std::fprintf(err, "p_ortav: automatic verification of both channels, %d points\n",
+                 summary.expected);
+    const std::size_t before = policy.messages.size();
+    clearStatusLine();
+    setP(ppPanel, PP_SET, EVENT_COMMIT, nullptr, 0, 0);
+    removeJudgedObserver(observer);
+    summary.finished = std::time(nullptr);
+    for (std::size_t i = before; i < policy.messages.size(); ++i)
+        if (policy.messages[i] == std::string("ORTAV: ") + kClosingFailed ||
+            policy.messages[i] == std::string("ORTAV: ") + kClosingPassedScreen)
+            summary.completed = true;
+    const int judged = static_cast<int>(summary.points.size());
+    if (!summary.completed) {
+        summary.error = statusLineError();
+        if (summary.error.empty() && policy.messages.size() > before)
+            summary.error = policy.messages.back();
+        if (summary.error.empty())
+            summary.error = "the verification ended before its verdict";
+    } else if (judged < summary.expected) {
+        summary.error = std::to_string(summary.expected - judged) +
+                        " points skipped: the multimeter gave no reading";
+        if (std::string e = statusLineError(); !e.empty())
+            summary.error += " (" + e + ")";
+    }
+    const std::string json = besideProtocol(logFileName, ".json");
+    if (!writeSummaryJson(json, summary))
+        std::fprintf(err, "p_ortav: the summary %s cannot be written\n", json.c_str());
+    if (!o.chart.empty() && !saveVerificationChart(o.chart.c_str()))
+        std::fprintf(err, "p_ortav: the chart %s cannot be written\n", o.chart.c_str());
+
+    int failed = 0;
+    for (const JudgedPoint &p : summary.points)
+        failed += p.failed ? 1 : 0;
+    const std::string verdict = verdictOf(summary);
+    std::fprintf(out, "module: %s position %d, hardware version %d%s%s\n", summary.resource.c_str(),
+                 summary.position, summary.hardVersion,
+                 summary.simulated ? ", simulated bench " : "", summary.benchName.c_str());
+    std::fprintf(out, "multimeter: %s %s\n", summary.multimeterKind.c_str(),
+                 summary.multimeterResource.c_str());
+    {
+        CNumbers numbers;
+        std::fprintf(out, "ambient temperature: %.1f C\n", summary.ambientTemp);
+    }
+    std::fprintf(out, "verification: %d of %d points judged, %d passed, %d out of norm: %s\n",
+                 judged, summary.expected, judged - failed, failed, verdict.c_str());
+    std::fprintf(out, "protocol: %s\nresults: %s\nsummary: %s\n", summary.protocol.c_str(),
+                 summary.csv.c_str(), json.c_str());
+    if (verdict == "incomplete")
+        return {kInstrument, summary.error};
+    if (verdict == "failed")
+        return {kFailed, std::to_string(failed) + " points out of norm"};
+    return {};
+}
+
+Outcome afterStart(const Options &o, Policy &policy, std::FILE *out, std::FILE *err) {
+    if (Outcome r = chooseModule(o, policy); r.code != kPassed)
+        return r;
+    if (std::string w = statusLineError(); !w.empty())
+        std::fprintf(err, "p_ortav: warning: %s\n", w.c_str());
+    if (o.command == Command::SelfTest)
+        return selftest(policy, out, err);
+    if (Outcome r = checkMultimeter(o); r.code != kPassed)
+        return r;
+    if (o.command == Command::Calibrate)
+        return calibrate(o, policy, out, err);
+    return verify(o, policy, out, err);
+}
+
+} // namespace
+
+int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
+    Options options;
+    if (const std::string wrong = parse(argc, argv, options); !wrong.empty()) {
+        std::fprintf(err, "p_ortav: %s\n%s", wrong.c_str(), usage());
+        return kUsage;
+    }
+    headlessPlatform();
+    Policy policy(options, err);
+    ui::test::setResponder([&policy](const ui::test::Request &r) { return policy.answer(r); });
+    ui::test::clearRecord();
+
+    Outcome outcome;
+    if (startUp(argc, argv) != 0) {
+        const std::string why = join(policy.messages, "; ");
+        if (why.find("Ошибка в описании стенда") != std::string::npos)
+            outcome = {kUsage, "--bench: " + why};
+        else
+            outcome = {kInstrument,
+                       "the program could not start" + (why.empty() ? "" : ": " + why)};
+    } else {
+        outcome = afterStart(options, policy, out, err);
+    }
+    if (outcome.code == kPassed || outcome.code == kFailed) {
+        // A question nobody could answer means the run did not go as its policy says.
+        const std::vector<std::string> unanswered = ui::test::unanswered();
+        if (!unanswered.empty())
+            outcome = {kInstrument, "unanswered: " + join(unanswered, "; ")};
+    }
+    RemovePopup(1);
+    shutDown();
+    calibReset(); // the protocol file closed
+    ui::test::setResponder({});
+    ui::test::clearRecord();
+
+    switch (outcome.code) {
+    case kPassed:
+        break;
+    case kFailed:
+        std::fprintf(err, "p_ortav: %s\n", outcome.message.c_str());
+        break;
+    case kUsage:
+        std::fprintf(err, "p_ortav: %s\n", outcome.message.c_str());
+        break;
+    default:
+        std::fprintf(err, "p_ortav: instrument error: %s\n", outcome.message.c_str());
+        break;
+    }
+    return outcome.code;
+}
+
+} // namespace ortav::batch
