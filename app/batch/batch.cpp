@@ -23,6 +23,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <strings.h>
 #include <vector>
 
 namespace ortav::batch {
@@ -97,6 +98,14 @@ Meter openMultimeter() {
     if (viM_DMM1 != 0)
         return {"tarnel", dmm != nullptr ? dmm->Address : ""};
     return {};
+}
+
+// One chart per mode: "run.png" gives "run-R.png" and "run-I.png".
+std::string chartFile(const std::string &name, int mode) {
+    std::string stem = name;
+    if (stem.size() > 4 && strcasecmp(stem.c_str() + stem.size() - 4, ".png") == 0)
+        stem.resize(stem.size() - 4);
+    return stem + (mode == 1 ? "-R.png" : "-I.png");
 }
 
 const char *unit(int mode) {
@@ -319,8 +328,15 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
     const std::string json = besideProtocol(logFileName, ".json");
     if (!writeSummaryJson(json, summary))
         std::fprintf(err, "p_ortav: the summary %s cannot be written\n", json.c_str());
-    if (!o.chart.empty() && !saveVerificationChart(o.chart.c_str()))
-        std::fprintf(err, "p_ortav: the chart %s cannot be written\n", o.chart.c_str());
+    for (int mode : {1, 2}) {
+        if (o.chart.empty())
+            break;
+        const std::string png = chartFile(o.chart, mode);
+        if (!saveVerificationChart(png.c_str(), mode))
+            std::fprintf(err, "p_ortav: the chart %s cannot be written\n", png.c_str());
+        else
+            std::fprintf(out, "chart: %s\n", png.c_str());
+    }
 
     int failed = 0;
     for (const JudgedPoint &p : summary.points)

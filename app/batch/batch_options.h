@@ -14,7 +14,7 @@ struct Options {
     std::string multimeter; // --multimeter KIND; empty: the interactive search order
     bool write = false;     // --write (calibrate): store the coefficients in the module
     std::string protocol;   // --protocol FILE (verify); empty: the panel's default
-    std::string chart;      // --chart FILE.png (verify): the verification chart
+    std::string chart;      // --chart FILE.png (verify): the charts, FILE-R.png and FILE-I.png
     bool hasTemperature = false;
     double temperature = 20.0; // --temperature C (verify): ambient temperature
 };

@@ -31,6 +31,10 @@ struct State {
     std::vector<JudgedPoint> points;
     int mode = 1;
     QPointer<QChartView> view;
+    // Made once with the view and refilled on every redraw.
+    QLineSeries *upper = nullptr, *lower = nullptr;
+    QScatterSeries *channel[2] = {nullptr, nullptr};
+    QValueAxis *x = nullptr, *y = nullptr;
 };
 
 State &state() {
@@ -49,6 +53,11 @@ void followSheet() {
     }
 }
 
+void smallFont(QFont &f, int pixels, bool bold = false) {
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+}
+
 QChartView *view() {
     followSheet();
     State &s = state();
@@ -60,9 +69,58 @@ QChartView *view() {
     auto *chart = new QChart;
     chart->setMargins(QMargins(2, 2, 2, 2));
     chart->legend()->setAlignment(Qt::AlignRight);
-    QFont small = chart->legend()->font();
-    small.setPixelSize(10);
-    chart->legend()->setFont(small);
+    QFont f = chart->legend()->font();
+    smallFont(f, 10);
+    chart->legend()->setFont(f);
+    f = chart->titleFont();
+    smallFont(f, 11, true);
+    chart->setTitleFont(f);
+
+    s.upper = new QLineSeries;
+    s.lower = new QLineSeries;
+    s.upper->setName("+норма");
+    s.lower->setName("−норма");
+    for (QLineSeries *l : {s.upper, s.lower}) {
+        QPen pen(kNormColour);
+        pen.setStyle(Qt::DashLine);
+        pen.setWidthF(1.2);
+        l->setPen(pen);
+        chart->addSeries(l);
+    }
+    for (int c = 0; c < 2; ++c) {
+        auto *series = new QScatterSeries;
+        series->setName(QString("канал %1").arg(c + 1));
+        series->setMarkerSize(7.0);
+        series->setColor(kChannelColour[c]);
+        series->setBorderColor(kChannelColour[c]);
+        chart->addSeries(series);
+        s.channel[c] = series;
+    }
+    // Only for the legend: what red means.
+    auto *failedKey = new QScatterSeries;
+    failedKey->setName("не норма");
+    failedKey->setMarkerSize(7.0);
+    failedKey->setColor(kFailedColour);
+    failedKey->setBorderColor(kFailedColour);
+    chart->addSeries(failedKey);
+
+    s.x = new QValueAxis;
+    s.y = new QValueAxis;
+    for (QValueAxis *a : {s.x, s.y}) {
+        QFont lf = a->labelsFont();
+        smallFont(lf, 9);
+        a->setLabelsFont(lf);
+        QFont tf = a->titleFont();
+        smallFont(tf, 10);
+        a->setTitleFont(tf);
+    }
+    chart->addAxis(s.x, Qt::AlignBottom);
+    chart->addAxis(s.y, Qt::AlignLeft);
+    for (QAbstractSeries *series : chart->series()) {
+        series->attachAxis(s.x);
+        series->attachAxis(s.y);
+    }
+
     auto *v = new QChartView(chart, canvas);
     v->setRenderHint(QPainter::Antialiasing);
     auto *layout = new QVBoxLayout(canvas);
@@ -77,16 +135,8 @@ void redraw() {
     if (v == nullptr)
         return;
     State &s = state();
-    QChart *chart = v->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes())
-        chart->removeAxis(axis);
     const bool resistance = s.mode == 1;
-    chart->setTitle(resistance ? "Отклонение сопротивления, Ом" : "Отклонение тока, мА");
-    QFont titleFont = chart->titleFont();
-    titleFont.setPixelSize(11);
-    titleFont.setBold(true);
-    chart->setTitleFont(titleFont);
+    v->chart()->setTitle(resistance ? "Отклонение сопротивления, Ом" : "Отклонение тока, мА");
 
     std::vector<const JudgedPoint *> mine;
     for (const JudgedPoint &p : s.points)
@@ -98,84 +148,53 @@ void redraw() {
     for (const JudgedPoint *p : mine)
         band.emplace_back(p->set, p->permitted);
     std::sort(band.begin(), band.end());
-    auto *upper = new QLineSeries;
-    auto *lower = new QLineSeries;
-    upper->setName("+норма");
-    lower->setName("−норма");
+    QList<QPointF> upper, lower;
     for (auto [set, permitted] : band) {
-        upper->append(set, permitted);
-        lower->append(set, -permitted);
+        upper.append(QPointF(set, permitted));
+        lower.append(QPointF(set, -permitted));
     }
-    for (QLineSeries *l : {upper, lower}) {
-        QPen pen(kNormColour);
-        pen.setStyle(Qt::DashLine);
-        pen.setWidthF(1.2);
-        l->setPen(pen);
-        chart->addSeries(l);
-    }
+    s.upper->replace(upper);
+    s.lower->replace(lower);
 
-    double xMin = 0.0, xMax = 1.0, yMax = 0.0;
-    bool any = false;
-    for (int chan = 1; chan <= 2; ++chan) {
-        auto *series = new QScatterSeries;
-        series->setName(QString("канал %1").arg(chan));
-        series->setMarkerSize(7.0);
-        series->setColor(kChannelColour[chan - 1]);
-        series->setBorderColor(kChannelColour[chan - 1]);
+    for (int c = 0; c < 2; ++c) {
+        QList<QPointF> points;
+        std::vector<int> failed;
         for (const JudgedPoint *p : mine) {
-            if (p->chan != chan)
+            if (p->chan != c + 1)
                 continue;
-            series->append(p->set, p->deviation);
             if (p->failed)
-                series->setPointConfiguration(
-                    series->count() - 1, {{QXYSeries::PointConfiguration::Color, kFailedColour},
-                                          {QXYSeries::PointConfiguration::Size, 9.0}});
+                failed.push_back(static_cast<int>(points.size()));
+            points.append(QPointF(p->set, p->deviation));
         }
-        chart->addSeries(series);
+        QScatterSeries *series = s.channel[c];
+        series->clearPointsConfiguration();
+        series->replace(points);
+        for (int i : failed)
+            series->setPointConfiguration(i, {{QXYSeries::PointConfiguration::Color, kFailedColour},
+                                              {QXYSeries::PointConfiguration::Size, 9.0}});
     }
-    // Only for the legend: what red means.
-    auto *failedKey = new QScatterSeries;
-    failedKey->setName("не норма");
-    failedKey->setMarkerSize(7.0);
-    failedKey->setColor(kFailedColour);
-    failedKey->setBorderColor(kFailedColour);
-    chart->addSeries(failedKey);
 
-    for (const JudgedPoint *p : mine) {
-        xMin = any ? std::min(xMin, p->set) : p->set;
-        xMax = any ? std::max(xMax, p->set) : p->set;
+    double xMin = 0.0, xMax = 0.0, yMax = 0.0;
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        const JudgedPoint *p = mine[i];
+        xMin = i == 0 ? p->set : std::min(xMin, p->set);
+        xMax = i == 0 ? p->set : std::max(xMax, p->set);
         yMax = std::max({yMax, std::fabs(p->deviation), p->permitted});
-        any = true;
     }
-    if (!any) {
-        xMin = 0.0;
+    if (mine.empty()) {
         xMax = resistance ? 2000.0 : 3.0;
         yMax = resistance ? 1.0 : 0.01;
     }
     if (xMax <= xMin)
         xMax = xMin + 1.0;
+    if (yMax <= 0.0)
+        yMax = resistance ? 1.0 : 0.01;
     const double margin = (xMax - xMin) * 0.03;
-    auto *x = new QValueAxis;
-    x->setRange(std::max(0.0, xMin - margin), xMax + margin);
-    x->setTitleText(resistance ? "заданное, Ом" : "заданное, мА");
-    x->setLabelFormat(resistance ? "%.0f" : "%.2f");
-    auto *y = new QValueAxis;
-    y->setRange(-yMax * 1.15, yMax * 1.15);
-    y->setLabelFormat(resistance ? "%.2f" : "%.3f");
-    for (QValueAxis *a : {x, y}) {
-        QFont f = a->labelsFont();
-        f.setPixelSize(9);
-        a->setLabelsFont(f);
-        QFont t = a->titleFont();
-        t.setPixelSize(10);
-        a->setTitleFont(t);
-    }
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    for (QAbstractSeries *series : chart->series()) {
-        series->attachAxis(x);
-        series->attachAxis(y);
-    }
+    s.x->setRange(std::max(0.0, xMin - margin), xMax + margin);
+    s.x->setTitleText(resistance ? "заданное, Ом" : "заданное, мА");
+    s.x->setLabelFormat(resistance ? "%.0f" : "%.2f");
+    s.y->setRange(-yMax * 1.15, yMax * 1.15);
+    s.y->setLabelFormat(resistance ? "%.2f" : "%.3f");
 }
 
 } // namespace
@@ -206,17 +225,21 @@ bool verificationChartShown() {
     return visible != 0;
 }
 
-bool saveVerificationChart(const char *pngPath) {
+bool saveVerificationChart(const char *pngPath, int mode) {
     if (pngPath == nullptr || *pngPath == '\0')
         return false;
     QChartView *v = view();
     if (v == nullptr)
         return false;
+    if (mode == 1 || mode == 2)
+        state().mode = mode;
     redraw();
     // Hidden (a headless run, or the table shown): drawn at the canvas's size all the same.
     QWidget *canvas = CtrlWidget(ppPanel, PP_CHART);
     if (canvas != nullptr && !v->isVisible())
         v->resize(canvas->size());
+    // The chart lays itself out and redraws from posted events.
+    ProcessSystemEvents();
     return v->grab().save(QString::fromUtf8(pngPath), "PNG");
 }
 

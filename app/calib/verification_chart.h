@@ -18,8 +18,9 @@ void verificationChartAdd(const JudgedPoint &p);
 void showVerificationChart(bool on);
 bool verificationChartShown();
 
-// Draws the chart (shown or not) into a PNG file. False on failure.
-bool saveVerificationChart(const char *pngPath);
+// Draws the chart (shown or not) into a PNG file: the mode drawn now, or the
+// mode given (1 resistance, 2 current), which it then keeps. False on failure.
+bool saveVerificationChart(const char *pngPath, int mode = 0);
 
 // The chart as drawn, for tests; nullptr before the sheet exists. Its series:
 // "канал 1", "канал 2" (failed points coloured red), "+норма", "−норма", and
