@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <locale.h>
 
 #include "visa.h"
 
@@ -64,7 +65,31 @@ bool parseSpec(const char *&p, Spec &s, bool reading) {
     return true;
 }
 
+// Numbers are written and read with a decimal point whatever the process's
+// locale: the library is loaded into any program, and one that adopted the
+// user's locale (Qt does) would otherwise send "1,5" to an instrument.
+locale_t cLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return c;
+}
+
+class CNumbers {
+public:
+    CNumbers()
+        : previous_(cLocale() != static_cast<locale_t>(0) ? uselocale(cLocale()) : nullptr) {}
+    ~CNumbers() {
+        if (previous_ != static_cast<locale_t>(0))
+            uselocale(previous_);
+    }
+    CNumbers(const CNumbers &) = delete;
+    CNumbers &operator=(const CNumbers &) = delete;
+
+private:
+    locale_t previous_;
+};
+
 template <class T> void appendFormatted(std::string &out, const std::string &spec, T value) {
+    CNumbers numbers;
     int n = std::snprintf(nullptr, 0, spec.c_str(), value);
     if (n <= 0)
         return;
@@ -92,15 +117,18 @@ ViStatus formatWrite(const char *fmt, va_list *args, std::string &out) {
         Spec s;
         if (!parseSpec(p, s, false))
             return VI_ERROR_INV_FMT;
-        std::string spec = "%" + s.flags + (s.hash ? "#" : "");
+        std::string spec = "%";
+        spec += s.flags;
+        if (s.hash)
+            spec += '#';
         if (s.widthArg)
             spec += std::to_string(va_arg(*args, int));
         else if (s.width >= 0)
             spec += std::to_string(s.width);
-        if (s.precisionArg)
-            spec += "." + std::to_string(va_arg(*args, int));
-        else if (s.precision >= 0)
-            spec += "." + std::to_string(s.precision);
+        if (s.precisionArg || s.precision >= 0) {
+            spec += '.';
+            spec += std::to_string(s.precisionArg ? va_arg(*args, int) : s.precision);
+        }
         switch (s.conv) {
         case 'd':
         case 'i':
@@ -279,7 +307,11 @@ ViStatus scanRead(const char *fmt, std::string_view in, va_list *args) {
             skipSpace();
             std::string text(in.substr(pos, s.width > 0 ? static_cast<size_t>(s.width) : in.npos));
             char *endp = nullptr;
-            double v = std::strtod(text.c_str(), &endp);
+            double v = 0.0;
+            {
+                CNumbers numbers;
+                v = std::strtod(text.c_str(), &endp);
+            }
             if (endp == text.c_str())
                 return VI_SUCCESS;
             pos += static_cast<size_t>(endp - text.c_str());
