@@ -5,6 +5,7 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
@@ -82,9 +83,15 @@ public:
         if (!n.IsScalar())
             fail(n, what + " must be a number");
         const std::string &s = n.Scalar();
-        char *end = nullptr;
-        const double v = std::strtod(s.c_str(), &end);
-        if (s.empty() || *end != '\0' || !std::isfinite(v))
+        // Read with a decimal point whatever the process's locale: the library
+        // may be loaded by a program that adopted the user's (Qt does).
+        const char *first = s.data();
+        const char *last = s.data() + s.size();
+        if (first != last && *first == '+' && last - first > 1 && first[1] != '-')
+            ++first;
+        double v = 0.0;
+        const auto [end, ec] = std::from_chars(first, last, v);
+        if (s.empty() || ec != std::errc() || end != last || !std::isfinite(v))
             fail(n, what + " must be a number, not '" + s + "'");
         return v;
     }
