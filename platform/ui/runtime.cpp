@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStyleFactory>
 
+#include <clocale>
 #include <cstring>
 
 namespace ui::detail {
@@ -86,6 +87,11 @@ int InitCVIRTE(int argc, char *argv[]) {
     if (QApplication::instance() == nullptr) {
         // Deliberately kept for the life of the process.
         new QApplication(g_argc, g_argv);
+        // Qt adopts the user's locale for the C library as well; numbers
+        // written and read with printf and strtod keep their decimal point.
+        // (A host that made the application itself, as a test's main does,
+        // keeps its locale.)
+        std::setlocale(LC_NUMERIC, "C");
     }
     if (qobject_cast<QApplication *>(QApplication::instance()) == nullptr)
         return 0;

@@ -292,6 +292,7 @@ private slots:
             QCOMPARE(lines[at] + "\n", std::string(ortav::calib::kColumnsR));
         for (int at : {91, 96})
             QCOMPARE(lines[at] + "\n", std::string(ortav::calib::kColumnsI));
+        ortav::calib::CNumbers numbers; // the expected texts, with the protocol's decimal point
         const auto points = ortav::calib::resistancePoints(2);
         for (int i = 0; i < 86; ++i) {
             const std::string &l = lines[resistanceLineAt(i)];
