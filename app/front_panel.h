@@ -19,6 +19,8 @@ extern short NFix[2];            // their DAC codes
 extern double nominalR[18];      // the driver's nominal resistor table
 extern double calCurrent[4];     // currents shown in TABLE_I of CP, (point-1)*2 + (channel-1)
 extern int hardVersion;          // hardware version shown in VER of MP
+extern ViInt16 carrierFrameLA;   // crate address shown in CARRIER_LA of MP (kept when unread)
+extern ViInt16 carrierSlot;      // slot shown in CARRIER_SLOT of MP (kept when unread)
 extern ViStatus lastStatus;      // status of the last driver call from a panel callback
 extern int modeChanged;          // set whenever MODE of PP is committed
 extern int sftResponse;          // self-test answer: -1 waiting, 0 continue, 1 stop

@@ -14,6 +14,8 @@ extern double ambientTemp; // degrees Celsius (TEMPERATURE of PP)
 
 void DisplayFlash(DeviceData *rec);
 int Calibrate(int chan);
+// Back to a fresh start's protocol file (closed) and switches.
+void calibReset();
 
 #define LINKED_CTRL_CB(name)                                                                       \
     int name(int panel, int control, int event, void *callbackData, int eventData1, int eventData2)

@@ -8,6 +8,7 @@ int autoPov = 0;
 double ambientTemp = 20.0;
 
 void DisplayFlash(DeviceData *) {}
+void calibReset() {}
 int Calibrate(int) {
     return 0;
 }

@@ -44,11 +44,10 @@ void SelMez() {
         return;
     }
     // A failed read keeps the values shown before.
-    static ViInt16 frameLA = 0, slot = 0;
-    viGetAttribute(carrierSession, VI_ATTR_MAINFRAME_LA, &frameLA);
-    viGetAttribute(carrierSession, VI_ATTR_SLOT, &slot);
-    SetCtrlVal(mp, MP_CARRIER_LA, frameLA);
-    SetCtrlVal(mp, MP_CARRIER_SLOT, slot);
+    viGetAttribute(carrierSession, VI_ATTR_MAINFRAME_LA, &carrierFrameLA);
+    viGetAttribute(carrierSession, VI_ATTR_SLOT, &carrierSlot);
+    SetCtrlVal(mp, MP_CARRIER_LA, carrierFrameLA);
+    SetCtrlVal(mp, MP_CARRIER_SLOT, carrierSlot);
     entry->session = carrierSession;
     defMezonin(carrierSession, mezonin);
     ClearListCtrl(mp, MP_MEZ_NUM);

@@ -7,14 +7,18 @@
 #include "delay.h"
 #include "front_panel.h"
 #include "instruments.h"
+#include "linked_parts.h"
 #include "p_ortav.h"
 #include "uitest.h"
 #include "userint.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -87,8 +91,44 @@ inline void install(Operator &o) {
     ui::test::setResponder([](const ui::test::Request &r) { return op->answer(r); });
 }
 
-// Loads the bench (YAML text; empty: the default bench) and starts the program.
+// The program's state as a fresh run has it.
+inline void freshState() {
+    exitFlag = 0;
+    hardVersion = 2;
+    modeChanged = 1;
+    lastStatus = 0;
+    carrierFrameLA = 0;
+    carrierSlot = 0;
+}
+
+// The program runs in a folder of its own (the protocol goes to the working
+// folder), removed again by stop().
+inline std::unique_ptr<QTemporaryDir> workFolder;
+inline QString previousFolder;
+
+inline bool enterWorkFolder() {
+    if (workFolder)
+        return true;
+    workFolder = std::make_unique<QTemporaryDir>();
+    if (!workFolder->isValid())
+        return false;
+    previousFolder = QDir::currentPath();
+    return QDir::setCurrent(workFolder->path());
+}
+
+inline void leaveWorkFolder() {
+    if (!workFolder)
+        return;
+    QDir::setCurrent(previousFolder);
+    workFolder.reset();
+}
+
+// Loads the bench (YAML text; empty: the default bench) and starts the program
+// in a working folder of its own. -1 when that folder cannot be made.
 inline int start(const std::string &yaml = "") {
+    if (!enterWorkFolder())
+        return -1;
+    freshState();
     ortav::clock::setVirtual(true);
     if (yaml.empty())
         ortav::sim::loadDefault();
@@ -100,15 +140,15 @@ inline int start(const std::string &yaml = "") {
     return startUp(1, argv);
 }
 
-// Leaves the program and puts the state back as a fresh run has it.
+// Leaves the program, closes the protocol file, puts the state back as a fresh
+// run has it and removes the working folder.
 inline void stop() {
     RemovePopup(1);
     shutDown();
-    exitFlag = 0;
-    hardVersion = 2;
-    modeChanged = 1;
-    lastStatus = 0;
+    calibReset();
+    freshState();
     ui::test::clearRecord();
+    leaveWorkFolder();
 }
 
 inline std::string text(int panel, int control) {

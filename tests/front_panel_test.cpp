@@ -10,7 +10,6 @@
 #include "ortav.h"
 #include "panels.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace harness;
@@ -148,10 +147,9 @@ private slots:
 
     void aCorruptedMathLibraryIsAnnouncedTwiceAndStillShown() {
         // A copy with one byte changed, found first: the search starts in the
-        // current directory.
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString copy = dir.filePath("libortav_math.so");
+        // current directory, the run's working folder.
+        QVERIFY(enterWorkFolder());
+        const QString copy = QDir::current().filePath("libortav_math.so");
         QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/libortav_math.so", copy));
         {
             QFile f(copy);
@@ -164,11 +162,7 @@ private slots:
         }
         uint32_t stored = 0, computed = 0, whole = 0;
         QCOMPARE(CheckFileInternalCRC32(copy.toUtf8().constData(), &stored, &computed, &whole), 1);
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        const int started = start();
-        QDir::setCurrent(previous);
-        QCOMPARE(started, 0);
+        QCOMPARE(start(), 0);
         const std::string warning =
             "ВНИМАНИЕ!|Некорректная контрольная сумма\nфайла ortav_math.dll!";
         int warnings = 0;
@@ -187,6 +181,19 @@ private slots:
         QCOMPARE(number(mp, MP_LED), 0.0);
         QCOMPARE(number(mp, MP_VER), 2.0);
         QCOMPARE(mainLoopStep(), 0);
+    }
+
+    // The crate address and slot shown are those of this run only: a carrier
+    // that has none shows the fresh start's 0, not an earlier run's values.
+    void aFreshStartShowsNoCarrierPositionOfAnEarlierRun() {
+        QCOMPARE(start(), 0);
+        QCOMPARE(number(mp, MP_CARRIER_SLOT), 2.0);
+        stop();
+        o.chooserPick = 1; // the USB box
+        QCOMPARE(start(), 0);
+        QVERIFY(mvi != 0);
+        QCOMPARE(number(mp, MP_CARRIER_LA), 0.0);
+        QCOMPARE(number(mp, MP_CARRIER_SLOT), 0.0);
     }
 
     void cancellingTheChooserOpensNothing_data() {
@@ -397,6 +404,8 @@ private slots:
         QCOMPARE(attribute(dpPanel, DP_MEAS_U, ATTR_VISIBLE), 0);
         QCOMPARE(attribute(stPanel, ST_STOP, ATTR_VISIBLE), 0);
         QVERIFY(ui::test::selectTab(mp, tabCtrl, 1));
+        // The protocol opened in the run's working folder.
+        QVERIFY(QFile::exists(workFolder->filePath("ortav.log")));
         modeChanged = 0;
         QVERIFY(ui::test::choose(ppPanel, PP_MODE, 1)); // "Ток"
         QCOMPARE(modeChanged, 1);
