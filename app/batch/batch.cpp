@@ -81,6 +81,20 @@ int modulePosition() {
     return p;
 }
 
+// The driver's text for the fault its session has latched, if any.
+std::string driverFault() {
+    DeviceData *rec = nullptr;
+    if (moduleCheck(&rec) != 0 || rec->fault == 0)
+        return {};
+    char text[ORTAV_MESSAGE_SIZE] = "";
+    ortav_error_message(mvi, rec->fault, text);
+    text[sizeof text - 1] = '\0';
+    return text;
+}
+
+// What the status line said when the module was opened (a warning), if anything.
+std::string openingWarning;
+
 struct Meter {
     std::string kind, resource;
 };
@@ -314,11 +328,17 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
             summary.completed = true;
     const int judged = static_cast<int>(summary.points.size());
     if (!summary.completed) {
+        // A configuration the module refused ends the run without a word on the
+        // status line; the driver's latched fault or the opening's warning says why.
         summary.error = statusLineError();
+        if (summary.error.empty())
+            summary.error = driverFault();
         if (summary.error.empty() && policy.messages.size() > before)
             summary.error = policy.messages.back();
         if (summary.error.empty())
-            summary.error = "the verification ended before its verdict";
+            summary.error = openingWarning;
+        summary.error = "the verification ended before its verdict" +
+                        (summary.error.empty() ? "" : ": " + summary.error);
     } else if (judged < summary.expected) {
         summary.error = std::to_string(summary.expected - judged) +
                         " points skipped: the multimeter gave no reading";
@@ -365,8 +385,9 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
 Outcome afterStart(const Options &o, Policy &policy, std::FILE *out, std::FILE *err) {
     if (Outcome r = chooseModule(o, policy); r.code != kPassed)
         return r;
-    if (std::string w = statusLineError(); !w.empty())
-        std::fprintf(err, "p_ortav: warning: %s\n", w.c_str());
+    openingWarning = statusLineError();
+    if (!openingWarning.empty())
+        std::fprintf(err, "p_ortav: warning: %s\n", openingWarning.c_str());
     if (o.command == Command::SelfTest)
         return selftest(policy, out, err);
     if (Outcome r = checkMultimeter(o); r.code != kPassed)
