@@ -172,7 +172,7 @@ Outcome chooseModule(const Options &o, Policy &policy) {
 
 Outcome checkMultimeter(const Options &o) {
     const Meter m = openMultimeter();
-    if (m.kind.empty())
+    if (o.multimeter.empty() && m.kind.empty())
         return {kInstrument, "no reference multimeter could be opened" +
                                  (statusLineError().empty() ? "" : ": " + statusLineError())};
     if (!o.multimeter.empty() && m.kind != o.multimeter)

@@ -1,0 +1,81 @@
+// The headless command line: what it accepts, and a message naming the
+// argument for everything it refuses.
+#include "batch_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace ortav::batch;
+
+namespace {
+
+std::string parseArgs(std::vector<std::string> args, Options &o) {
+    args.insert(args.begin(), "p_ortav");
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return parse(static_cast<int>(args.size()), argv.data(), o);
+}
+
+} // namespace
+
+TEST(BatchOptions, AcceptsEveryOptionInBothSpellings) {
+    Options o;
+    EXPECT_EQ(parseArgs({"--batch", "verify", "--resource", "VXI0::8::INSTR", "--position=3",
+                         "--multimeter", "hp3458a", "--protocol", "run.log", "--chart=run.png",
+                         "--temperature", "24.5", "--bench", "b.yaml", "--visa=libvisa.so"},
+                        o),
+              "");
+    EXPECT_EQ(o.command, Command::Verify);
+    EXPECT_EQ(o.resource, "VXI0::8::INSTR");
+    EXPECT_EQ(o.position, 3);
+    EXPECT_EQ(o.multimeter, "hp3458a");
+    EXPECT_EQ(o.protocol, "run.log");
+    EXPECT_EQ(o.chart, "run.png");
+    EXPECT_TRUE(o.hasTemperature);
+    EXPECT_EQ(o.temperature, 24.5); // read with a point whatever the locale
+
+    EXPECT_EQ(parseArgs({"--batch=calibrate", "--write"}, o), "");
+    EXPECT_EQ(o.command, Command::Calibrate);
+    EXPECT_TRUE(o.write);
+    EXPECT_EQ(parseArgs({"--batch", "selftest"}, o), "");
+    EXPECT_EQ(o.command, Command::SelfTest);
+    EXPECT_EQ(o.position, 0);
+    EXPECT_TRUE(o.multimeter.empty());
+}
+
+TEST(BatchOptions, RefusalsNameTheWrongArgument) {
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--batch"}, "--batch needs a command: selftest, calibrate or verify"},
+        {{"--resource", "X"}, "--batch needs a command: selftest, calibrate or verify"},
+        {{"--batch", "frob"}, "--batch: unknown command 'frob' (selftest, calibrate or verify)"},
+        {{"--batch", "verify", "--position", "5"},
+         "--position: '5' is not a mezzanine position 1..4"},
+        {{"--batch", "verify", "--position", "1x"},
+         "--position: '1x' is not a mezzanine position 1..4"},
+        {{"--batch", "verify", "--position"}, "--position needs a mezzanine position 1..4"},
+        {{"--batch", "verify", "--multimeter", "fluke"},
+         "--multimeter: unknown kind 'fluke' (hpe1412, hp3458a, mervd, sulvat or tarnel)"},
+        {{"--batch", "verify", "--temperature", "20,5"},
+         "--temperature: '20,5' is not a temperature from -40 to 80 °C"},
+        {{"--batch", "verify", "--temperature", "81"},
+         "--temperature: '81' is not a temperature from -40 to 80 °C"},
+        {{"--batch", "verify", "--write"}, "--write: only with --batch calibrate"},
+        {{"--batch", "calibrate", "--protocol", "a.log"}, "--protocol: only with --batch verify"},
+        {{"--batch", "selftest", "--chart", "a.png"}, "--chart: only with --batch verify"},
+        {{"--batch", "verify", "--resource"}, "--resource needs a VISA resource name"},
+        {{"--batch", "verify", "--bench"}, "--bench needs a name"},
+        {{"--batch", "verify", "-v"}, "unknown argument '-v'"},
+        {{"--batch", "verify", "verify"}, "unknown argument 'verify'"},
+    };
+    for (const auto &c : cases) {
+        Options o;
+        EXPECT_EQ(parseArgs(c.args, o), c.message) << c.args.back();
+    }
+}

@@ -1,0 +1,515 @@
+// Headless runs end to end on the simulated bench: the verification on a good,
+// the default and a faulty bench (exit status; protocol, CSV and JSON agree point
+// for point), self-test and calibration, usage and instrument errors, the real
+// executable without a display, and the verification chart against the tables.
+#include "batch.h"
+#include "bench.h"
+#include "calib.h"
+#include "delay.h"
+#include "front_panel.h"
+#include "front_panel_harness.h"
+#include "instruments.h"
+#include "p_ortav.h"
+#include "protocol_file.h"
+#include "protocol_text.h"
+#include "results_csv.h"
+#include "uitest.h"
+#include "userint.h"
+#include "verification_chart.h"
+
+#include <QChart>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineSeries>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScatterSeries>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace ortav::calib;
+
+namespace {
+
+// One ORTAV (version 2, ideal resistors and a true image) and the mezzanine
+// multimeter beside it on a VXI carrier. `module` adds keys to the ORTAV.
+std::string bench(const std::string &module = "") {
+    return "name: batch test\n"
+           "resources:\n"
+           "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D,"
+           " mainframe_la: 0, la: 8}\n"
+           "carriers:\n"
+           "  - resource: VXI0::8::INSTR\n"
+           "    positions:\n"
+           "      1: {type: ortav, hw_version: 2" +
+           (module.empty() ? "" : ", " + module) +
+           "}\n"
+           "      3: 32\n"
+           "multimeters:\n"
+           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3}\n";
+}
+const std::string kDeadSource = "faults: {dead_source: [2]}";
+// Writes to the channel register fail: the module opens with a warning and
+// refuses every output.
+const std::string kBrokenChannel = "faults: {access: [{register: 0x0A, on: write}]}";
+// The stored image is off the real resistors by up to 1 %: points fail in both modes.
+const std::string kStaleImage = "eeprom: {image: valid, deviation: 0.01, seed: 5}";
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+// A run as a fresh process would have it, on the bench loaded just before.
+Result batch(std::vector<std::string> args) {
+    std::memset(Instruments, 0, sizeof Instruments);
+    exitFlag = 0;
+    hardVersion = 2;
+    modeChanged = 1;
+    lastStatus = 0;
+    args.insert(args.begin(), "p_ortav");
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    char *outText = nullptr, *errText = nullptr;
+    std::size_t outSize = 0, errSize = 0;
+    std::FILE *out = open_memstream(&outText, &outSize);
+    std::FILE *err = open_memstream(&errText, &errSize);
+    Result r;
+    r.code = ortav::batch::run(static_cast<int>(args.size()), argv.data(), out, err);
+    std::fclose(out);
+    std::fclose(err);
+    r.out = outText;
+    r.err = errText;
+    std::free(outText);
+    std::free(errText);
+    return r;
+}
+
+std::string readAll(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll().toStdString();
+}
+
+struct CsvRow {
+    int chan, mode;
+    double set, measured, deviation, permitted;
+    bool failed;
+};
+
+std::vector<CsvRow> readCsv(const QString &path) {
+    std::vector<CsvRow> rows;
+    const QStringList lines = QString::fromStdString(readAll(path)).split('\n', Qt::SkipEmptyParts);
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList f = lines[i].split(',');
+        if (f.size() != 9)
+            continue;
+        rows.push_back({f[1].toInt(), f[2] == "resistance" ? 1 : 2, f[4].toDouble(),
+                        f[5].toDouble(), f[6].toDouble(), f[7].toDouble(), f[8] == "fail"});
+    }
+    return rows;
+}
+
+int jsonInt(const std::string &json, const QString &pattern) {
+    const auto m = QRegularExpression(pattern).match(QString::fromStdString(json));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+QString jsonText(const std::string &json, const QString &key) {
+    const auto m =
+        QRegularExpression("\"" + key + "\": \"([^\"]*)\"").match(QString::fromStdString(json));
+    return m.hasMatch() ? m.captured(1) : QString("<missing>");
+}
+
+} // namespace
+
+class BatchRunTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+    QString path(const char *name) const { return dir.filePath(name); }
+
+    // The verification's three files agree point for point, and with the exit status.
+    void checkFilesAgree(const Result &r, const QString &protocol, int expectedPoints) {
+        const QString stem = protocol.left(protocol.size() - 4);
+        const std::vector<CsvRow> rows = readCsv(stem + ".csv");
+        QCOMPARE(static_cast<int>(rows.size()), expectedPoints);
+
+        // Every CSV row is a result line of the protocol, in the same order, as the
+        // protocol writes it (code page 1251 bytes).
+        const std::string log = readAll(protocol);
+        std::size_t at = 0;
+        int failed = 0;
+        for (const CsvRow &row : rows) {
+            const std::string line =
+                row.mode == 1
+                    ? resistanceLine(row.chan, row.set, row.measured, row.deviation, row.permitted,
+                                     row.failed)
+                    : currentLine(row.chan, row.set, row.measured, row.deviation, row.failed);
+            const std::size_t found = log.find("\r\n" + protocolBytes(line), at);
+            QVERIFY2(found != std::string::npos, line.c_str());
+            at = found + 1;
+            failed += row.failed ? 1 : 0;
+            QCOMPARE(row.deviation, row.measured - row.set);
+            QCOMPARE(row.failed, row.mode == 1 ? std::fabs(row.deviation) > row.permitted
+                                               : std::fabs(row.deviation) > 0.01);
+        }
+        const std::string closing = failed ? kClosingFailed : kClosingPassed;
+        QVERIFY(log.size() >= closing.size());
+        QCOMPARE(log.substr(log.size() - protocolBytes(closing).size()), protocolBytes(closing));
+
+        const std::string json = readAll(stem + ".json");
+        QCOMPARE(jsonInt(json, "\"points_expected\": (\\d+)"), expectedPoints);
+        QCOMPARE(jsonInt(json, "\"counts\": \\{\"judged\": (\\d+)"), expectedPoints);
+        QCOMPARE(jsonInt(json, "\"counts\": \\{\"judged\": \\d+, \"passed\": (\\d+)"),
+                 expectedPoints - failed);
+        QCOMPARE(
+            jsonInt(json, "\"counts\": \\{\"judged\": \\d+, \"passed\": \\d+, \"failed\": (\\d+)"),
+            failed);
+        for (int chan : {1, 2})
+            for (int mode : {1, 2}) {
+                int n = 0, bad = 0;
+                for (const CsvRow &row : rows)
+                    if (row.chan == chan && row.mode == mode) {
+                        ++n;
+                        bad += row.failed ? 1 : 0;
+                    }
+                const QString pattern = QString("\"channel\": %1, \"mode\": \"%2\", \"counts\": "
+                                                "\\{\"judged\": (\\d+), \"passed\": \\d+, "
+                                                "\"failed\": %3\\}")
+                                            .arg(chan)
+                                            .arg(mode == 1 ? "resistance" : "current")
+                                            .arg(bad);
+                QCOMPARE(jsonInt(json, pattern), n);
+            }
+        QCOMPARE(jsonText(json, "verdict"), QString(failed ? "failed" : "passed"));
+        QCOMPARE(jsonText(json, "protocol"), protocol);
+        QCOMPARE(jsonText(json, "resource"), QString("VXI0::8::INSTR"));
+        QCOMPARE(jsonInt(json, "\"position\": (\\d+)"), 1);
+        QCOMPARE(jsonText(json, "coefficient_image").size(), 688); // 344 bytes
+        QVERIFY(json.find("\"simulated\": true") != std::string::npos);
+        QCOMPARE(jsonText(json, "kind"), QString("tarnel"));
+
+        QCOMPARE(r.code, failed ? 1 : 0);
+        const std::string summary = std::to_string(expectedPoints) + " of " +
+                                    std::to_string(expectedPoints) + " points judged, " +
+                                    std::to_string(expectedPoints - failed) + " passed, " +
+                                    std::to_string(failed) + " out of norm";
+        QVERIFY2(r.out.find(summary) != std::string::npos, r.out.c_str());
+        // Progress: every point, numbered.
+        QVERIFY(r.err.find("point 1 of " + std::to_string(expectedPoints) +
+                           ": channel 1, "
+                           "resistance, set 10.1000 Ohm") != std::string::npos);
+        QVERIFY(r.err.find("point " + std::to_string(expectedPoints) + " of ") !=
+                std::string::npos);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        ortav::clock::setVirtual(true);
+    }
+
+    void cleanup() { calibReset(); }
+
+    void verificationOnTheBenches_data() {
+        QTest::addColumn<QString>("yaml");
+        QTest::addColumn<int>("failedAtLeast");
+        QTest::newRow("good") << QString::fromStdString(bench()) << 0;
+        QTest::newRow("default") << QString() << 0;
+        QTest::newRow("dead current source") << QString::fromStdString(bench(kDeadSource)) << 4;
+        QTest::newRow("stale image") << QString::fromStdString(bench(kStaleImage)) << 2;
+    }
+    void verificationOnTheBenches() {
+        QFETCH(QString, yaml);
+        QFETCH(int, failedAtLeast);
+        if (yaml.isEmpty())
+            ortav::sim::loadDefault();
+        else
+            ortav::sim::loadString(yaml.toStdString(), "test.yaml");
+        const QString protocol = path(QTest::currentDataTag()).replace(' ', '_') + ".log";
+        const Result r = batch({"--batch", "verify", "--protocol", protocol.toStdString()});
+        checkFilesAgree(r, protocol, 2 * 43 + 2 * 4);
+        const std::vector<CsvRow> rows = readCsv(protocol.left(protocol.size() - 4) + ".csv");
+        const int failed = static_cast<int>(
+            std::count_if(rows.begin(), rows.end(), [](const CsvRow &row) { return row.failed; }));
+        QVERIFY2(failed >= failedAtLeast, r.out.c_str());
+        if (failedAtLeast == 0 && !yaml.isEmpty())
+            QCOMPARE(r.code, 0);
+    }
+
+    void aSecondRunAppendsToTheSameFiles() {
+        ortav::sim::loadString(bench(), "test.yaml");
+        const QString protocol = path("twice.log");
+        QCOMPARE(batch({"--batch", "verify", "--protocol", protocol.toStdString()}).code, 0);
+        QCOMPARE(batch({"--batch", "verify", "--protocol", protocol.toStdString(), "--temperature",
+                        "30"})
+                     .code,
+                 0);
+        const std::vector<CsvRow> rows = readCsv(path("twice.csv"));
+        QCOMPARE(static_cast<int>(rows.size()), 2 * 94);
+        // One header only; the summary is the second run's, at its temperature.
+        QCOMPARE(QString::fromStdString(readAll(path("twice.csv"))).count("time,channel"), 1);
+        QCOMPARE(jsonInt(readAll(path("twice.json")), "\"ambient_temperature\": (\\d+)"), 30);
+        QVERIFY(rows[94].permitted > rows[0].permitted); // the norm widens with the temperature
+    }
+
+    void calibrationStoredIsTheImageTheNextVerificationUses() {
+        ortav::sim::loadString(bench(kStaleImage), "test.yaml");
+        const Result before =
+            batch({"--batch", "verify", "--protocol", path("stale.log").toStdString()});
+        QCOMPARE(before.code, 1);
+        const Result cal = batch({"--batch", "calibrate", "--write"});
+        QCOMPARE(cal.code, 0);
+        QVERIFY2(cal.out.find("the coefficients are stored in the module") != std::string::npos,
+                 cal.out.c_str());
+        QVERIFY(cal.out.find("channel 1: R1=") != std::string::npos);
+        const Result after =
+            batch({"--batch", "verify", "--protocol", path("fresh.log").toStdString()});
+        QCOMPARE(after.code, 0);
+        QVERIFY(jsonText(readAll(path("stale.json")), "coefficient_image") !=
+                jsonText(readAll(path("fresh.json")), "coefficient_image"));
+    }
+
+    void calibrationWithoutWriteLeavesTheModuleAlone() {
+        ortav::sim::loadString(bench(kStaleImage), "test.yaml");
+        const Result cal = batch({"--batch", "calibrate"});
+        QCOMPARE(cal.code, 0);
+        QVERIFY(cal.out.find("not stored (no --write)") != std::string::npos);
+        QCOMPARE(batch({"--batch", "verify", "--protocol", path("still.log").toStdString()}).code,
+                 1);
+    }
+
+    void selfTest_data() {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("good") << "" << 0 << "self-test: passed (result 0)";
+        QTest::newRow("dead source") << QString::fromStdString(kDeadSource) << 1
+                                     << "self-test failure (code 2): Контроль формирования тока "
+                                        "на канале 2 не прошел";
+        QTest::newRow("opened with errors")
+            << QString::fromStdString(kBrokenChannel) << 1 << "(ошибка инициализации)";
+    }
+    void selfTest() {
+        QFETCH(QString, module);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        ortav::sim::loadString(bench(module.toStdString()), "test.yaml");
+        const Result r = batch({"--batch", "selftest"});
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.out.find(says.toStdString()) != std::string::npos, r.out.c_str());
+    }
+
+    void errors_data() {
+        QTest::addColumn<QString>("yaml");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const QString good = QString::fromStdString(bench());
+        QTest::newRow("unknown command") << good << QStringList{"--batch", "frob"} << 2
+                                         << "p_ortav: --batch: unknown command 'frob'";
+        QTest::newRow("no such carrier")
+            << good << QStringList{"--batch", "verify", "--resource", "VXI0::99::INSTR"} << 2
+            << "p_ortav: --resource VXI0::99::INSTR: no carrier of ours has this VISA resource "
+               "(found: VXI0::8::INSTR)";
+        QTest::newRow("no module there")
+            << good << QStringList{"--batch", "selftest", "--position", "2"} << 2
+            << "p_ortav: --position 2: no ORTAV module at this position of VXI0::8::INSTR "
+               "(modules at: 1)";
+        QTest::newRow("multimeter not on the bench")
+            << good << QStringList{"--batch", "verify", "--multimeter", "hpe1412"} << 3
+            << "p_ortav: instrument error: the multimeter hpe1412 could not be opened";
+        QTest::newRow("module refuses its outputs")
+            << QString::fromStdString(bench(kBrokenChannel)) << QStringList{"--batch", "calibrate"}
+            << 3
+            << "p_ortav: instrument error: Ошибка обмена с мезонином ortav_switch (mvi, chan+1, 1)";
+        QTest::newRow("verification ends at its first point")
+            << QString::fromStdString(bench(kBrokenChannel))
+            << QStringList{"--batch", "verify", "--protocol", "PROTOCOL"} << 3
+            << "p_ortav: instrument error: the verification ended before its verdict: "
+               "Предупреждение : инициализация прошла с ошибками ortav_init";
+        QTest::newRow("unwritable protocol")
+            << good << QStringList{"--batch", "verify", "--protocol", "/nonexistent/dir/p.log"} << 2
+            << "p_ortav: --protocol /nonexistent/dir/p.log: cannot be opened for appending";
+        QTest::newRow("no carrier at all") << "name: empty\n"
+                                           << QStringList{"--batch", "verify"} << 3
+                                           << "p_ortav: instrument error: no carrier of ours found";
+    }
+    void errors() {
+        QFETCH(QString, yaml);
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        ortav::sim::loadString(yaml.toStdString(), "test.yaml");
+        std::vector<std::string> a;
+        for (const QString &s : args)
+            a.push_back(s == "PROTOCOL" ? path("broken.log").toStdString() : s.toStdString());
+        const Result r = batch(a);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.find(message.toStdString()) != std::string::npos, r.err.c_str());
+        if (code == 3 && args.contains("verify") && args.contains("--protocol")) {
+            const std::string json = readAll(path("broken.json"));
+            QCOMPARE(jsonText(json, "verdict"), QString("incomplete"));
+            QVERIFY(json.find("\"completed\": false") != std::string::npos);
+        }
+    }
+
+    // The real executable, with no display and no platform named: the run must
+    // not need one. The virtual clock keeps it short.
+    void theProgramRunsWithoutADisplay_data() {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::newRow("passed") << "" << QStringList{"--batch", "verify", "--chart", "c.png"} << 0;
+        QTest::newRow("out of norm")
+            << QString::fromStdString(kDeadSource) << QStringList{"--batch", "verify"} << 1;
+        QTest::newRow("usage") << "" << QStringList{"--batch", "verify", "--position", "0"} << 2;
+        QTest::newRow("instrument")
+            << QString::fromStdString(kBrokenChannel) << QStringList{"--batch", "calibrate"} << 3;
+    }
+    void theProgramRunsWithoutADisplay() {
+        QFETCH(QString, module);
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        QFile yaml(work.filePath("bench.yaml"));
+        QVERIFY(yaml.open(QIODevice::WriteOnly));
+        yaml.write(bench(module.toStdString()).c_str());
+        yaml.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "ORTAV_BENCH"})
+            env.remove(name);
+        env.insert("ORTAV_VIRTUAL_CLOCK", "1");
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(work.path());
+        p.start(P_ORTAV, args + QStringList{"--bench", "bench.yaml"});
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(p.exitCode() == code, (out + err).constData());
+        if (code <= 1) {
+            // The default protocol beside its results, in the working folder.
+            QVERIFY(QFile::exists(work.filePath("ortav.log")));
+            QCOMPARE(readCsv(work.filePath("ortav.csv")).size(), std::size_t(94));
+            QCOMPARE(jsonText(readAll(work.filePath("ortav.json")), "verdict"),
+                     QString(code == 0 ? "passed" : "failed"));
+            QVERIFY(out.contains("94 of 94 points judged"));
+        }
+        if (args.contains("--chart"))
+            for (const char *png : {"c-R.png", "c-I.png"})
+                QVERIFY(!QImage(work.filePath(png)).isNull());
+        if (code == 2)
+            QVERIFY(err.contains("--position: '0' is not a mezzanine position 1..4"));
+    }
+
+    // The chart on the verification sheet, driven as an operator would: its
+    // series are the results tables, point for point, red where the cell is red.
+    void theChartShowsTheTables() {
+        harness::Operator o;
+        harness::install(o);
+        QCOMPARE(harness::start(bench(kStaleImage)), 0);
+        std::snprintf(logFileName, sizeof logFileName, "%s",
+                      path("chart.log").toUtf8().constData());
+        QVERIFY(ui::test::selectTab(mp, tabCtrl, 1));
+        QVERIFY(ui::test::toggle(ppPanel, PP_AUTO_POV));
+        QVERIFY(ui::test::click(ppPanel, PP_SET));
+        QCOMPARE(verificationChartMode(), 2); // the last points judged were currents
+
+        auto compare = [](int table) {
+            QChart *chart = verificationChart();
+            QVERIFY(chart != nullptr);
+            QScatterSeries *series[2] = {nullptr, nullptr};
+            QLineSeries *upper = nullptr;
+            for (QAbstractSeries *s : chart->series()) {
+                if (s->name() == "канал 1")
+                    series[0] = qobject_cast<QScatterSeries *>(s);
+                if (s->name() == "канал 2")
+                    series[1] = qobject_cast<QScatterSeries *>(s);
+                if (s->name() == "+норма")
+                    upper = qobject_cast<QLineSeries *>(s);
+            }
+            QVERIFY(series[0] && series[1] && upper);
+            int rows = 0;
+            GetNumTableRows(ppPanel, table, &rows);
+            QVERIFY(rows > 0);
+            int next[2] = {0, 0}, red = 0;
+            for (int row = 1; row <= rows; ++row) {
+                std::string chanText;
+                double set = 0, diff = 0;
+                int colour = 0;
+                GetTableCellVal(ppPanel, table, MakePoint(1, row), chanText);
+                GetTableCellVal(ppPanel, table, MakePoint(2, row), &set);
+                GetTableCellVal(ppPanel, table, MakePoint(4, row), &diff);
+                GetTableCellAttribute(ppPanel, table, MakePoint(4, row), ATTR_TEXT_COLOR, &colour);
+                const int c = std::stoi(chanText) - 1;
+                QVERIFY(next[c] < series[c]->count());
+                const QPointF p = series[c]->at(next[c]);
+                QCOMPARE(p.x(), set);
+                QCOMPARE(p.y(), diff);
+                const auto config = series[c]->pointConfiguration(next[c]);
+                const bool chartRed =
+                    config.value(QXYSeries::PointConfiguration::Color).value<QColor>() ==
+                    QColor(0xFF, 0, 0);
+                QCOMPARE(chartRed, colour == VAL_RED);
+                red += chartRed ? 1 : 0;
+                ++next[c];
+            }
+            QCOMPARE(next[0], series[0]->count());
+            QCOMPARE(next[1], series[1]->count());
+            QVERIFY(red > 0); // the stale image fails points in both modes
+            QCOMPARE(upper->count(), rows);
+            for (const QPointF &p : upper->points())
+                QVERIFY(p.y() > 0.0);
+        };
+        compare(PP_TABLE_I);
+
+        // Back to the resistance table; the chart follows the sheet's mode.
+        QVERIFY(ui::test::choose(ppPanel, PP_MODE, 0));
+        QVERIFY(ui::test::click(ppPanel, PP_CHART_SHOW));
+        QVERIFY(verificationChartShown());
+        QCOMPARE(verificationChartMode(), 1);
+        compare(PP_TABLE_R);
+        QLineSeries *upper = nullptr;
+        for (QAbstractSeries *s : verificationChart()->series())
+            if (s->name() == "+норма")
+                upper = qobject_cast<QLineSeries *>(s);
+        for (const QPointF &p : upper->points())
+            QCOMPARE(p.y(), defPermDev(p.x()));
+
+        // A picture for the reviewer, and the PNG the operator saves.
+        QDir().mkpath(ORTAV_SCREENSHOT_DIR);
+        const QString shot = QString(ORTAV_SCREENSHOT_DIR) + "/verification_chart.png";
+        ProcessSystemEvents();
+        QVERIFY(ui::test::grabPanel(mp, shot.toUtf8().constData()));
+        const QString png = path("saved chart.png");
+        ui::test::setResponder([&](const ui::test::Request &r) {
+            return r.kind == ui::test::RequestKind::FileSelect && r.title == "График поверки"
+                       ? ui::test::Answer::file(png.toStdString())
+                       : o.answer(r);
+        });
+        QVERIFY(ui::test::click(ppPanel, PP_CHART_SAVE));
+        QCOMPARE(QImage(png).size(), QSize(543, 199));
+        QVERIFY(ui::test::click(ppPanel, PP_CHART_SHOW));
+        QVERIFY(!verificationChartShown());
+        harness::install(o);
+        const std::vector<std::string> unanswered = ui::test::unanswered();
+        QVERIFY2(unanswered.empty(), unanswered.empty() ? "" : unanswered.front().c_str());
+        harness::stop();
+    }
+};
+
+QTEST_MAIN(BatchRunTest)
+#include "batch_run_test.moc"

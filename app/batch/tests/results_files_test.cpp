@@ -1,0 +1,133 @@
+// The machine-readable results beside the protocol: the CSV rows and the JSON
+// summary.
+#include "results_csv.h"
+#include "results_json.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+using namespace ortav::calib;
+
+namespace {
+
+std::string readAll(const std::string &path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/ortav_results_XXXXXX";
+        path_ = mkdtemp(pattern);
+    }
+    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    std::string file(const char *name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+JudgedPoint point(int chan, int mode, double set, double measured, double permitted, bool failed) {
+    return {0, chan, mode, set, measured, measured - set, permitted, failed};
+}
+
+} // namespace
+
+TEST(ResultsFiles, NamesBesideTheProtocol) {
+    EXPECT_EQ(besideProtocol("ortav.log", ".csv"), "ortav.csv");
+    EXPECT_EQ(besideProtocol("/data/Run 1.LOG", ".json"), "/data/Run 1.json");
+    EXPECT_EQ(besideProtocol("run.txt", ".csv"), "run.txt.csv");
+    EXPECT_EQ(besideProtocol(".log", ".csv"), ".log.csv"); // no name to keep otherwise
+}
+
+TEST(ResultsFiles, CsvRowsGiveBackTheJudgedNumbersUnderADecimalCommaLocale) {
+    // The tests run under a decimal-comma locale; make sure the C library uses it.
+    std::setlocale(LC_ALL, "");
+    JudgedPoint p = point(2, 1, 1498.5, 1499.1234567890123, 0.9891, true);
+    const std::string row = csvRow(p);
+    const std::string tail = row.substr(row.find(',') + 1);
+    EXPECT_EQ(tail.substr(0, tail.find(",1498.5,")), "2,resistance,Ohm");
+    double set = 0, measured = 0, deviation = 0, permitted = 0;
+    char verdict[8] = "";
+    std::setlocale(LC_ALL, "C"); // sscanf reads a point in the C locale only
+    ASSERT_EQ(std::sscanf(tail.c_str(), "2,resistance,Ohm,%lf,%lf,%lf,%lf,%7[a-z]", &set, &measured,
+                          &deviation, &permitted, verdict),
+              5)
+        << row;
+    EXPECT_EQ(measured, p.measured);
+    EXPECT_EQ(deviation, p.deviation);
+    EXPECT_EQ(permitted, p.permitted);
+    EXPECT_STREQ(verdict, "fail");
+    EXPECT_EQ(row.back(), '\n');
+    EXPECT_NE(
+        csvRow(point(1, 2, 2.78, 2.7801, 0.01, false)).find(",current,mA,2.7799999999999998,"),
+        std::string::npos);
+}
+
+TEST(ResultsFiles, CsvIsAppendedWithOneHeader) {
+    TempDir dir;
+    const std::string path = dir.file("r.csv");
+    ASSERT_TRUE(appendCsvRow(path, point(1, 1, 100, 100.05, 0.1, false)));
+    ASSERT_TRUE(appendCsvRow(path, point(2, 2, 2.0, 2.012, 0.01, true)));
+    const std::string text = readAll(path);
+    EXPECT_EQ(text, std::string(kCsvHeader) + csvRow(point(1, 1, 100, 100.05, 0.1, false)) +
+                        csvRow(point(2, 2, 2.0, 2.012, 0.01, true)));
+    EXPECT_FALSE(appendCsvRow(dir.file("missing/r.csv"), point(1, 1, 1, 1, 1, false)));
+}
+
+TEST(ResultsFiles, SummaryVerdictAndCounts) {
+    RunSummary s;
+    s.expected = 3;
+    s.completed = true;
+    s.points = {point(1, 1, 100, 100.01, 0.1, false), point(2, 1, 100, 100.5, 0.1, true),
+                point(1, 2, 1.0, 1.001, 0.01, false)};
+    EXPECT_EQ(verdictOf(s), "failed");
+    s.points[1].failed = false;
+    EXPECT_EQ(verdictOf(s), "passed");
+    s.points.pop_back(); // a skipped point: nothing can be said of the module
+    EXPECT_EQ(verdictOf(s), "incomplete");
+    s.points.push_back(point(1, 2, 1.0, 1.001, 0.01, false));
+    s.completed = false; // ended before its verdict
+    EXPECT_EQ(verdictOf(s), "incomplete");
+
+    s.completed = true;
+    s.coeffImage = {0x00, 0xAB, 0x0F};
+    s.resource = "VXI0::8::INSTR";
+    s.benchName = "стенд \"A\"\n";
+    const std::string j = summaryJson(s);
+    EXPECT_NE(j.find("\"coefficient_image\": \"00AB0F\""), std::string::npos);
+    EXPECT_NE(j.find("\"counts\": {\"judged\": 3, \"passed\": 3, \"failed\": 0}"),
+              std::string::npos);
+    EXPECT_NE(j.find("{\"channel\": 2, \"mode\": \"resistance\", \"counts\": {\"judged\": 1, "
+                     "\"passed\": 1, \"failed\": 0}}"),
+              std::string::npos);
+    EXPECT_NE(j.find("\"bench\": \"стенд \\\"A\\\"\\n\""), std::string::npos);
+    EXPECT_NE(j.find("\"verdict\": \"passed\""), std::string::npos);
+}
+
+TEST(ResultsFiles, SummaryReplacesTheEarlierOneWhole) {
+    TempDir dir;
+    const std::string path = dir.file("r.json");
+    RunSummary s;
+    s.command = "verify";
+    ASSERT_TRUE(writeSummaryJson(path, s));
+    s.error = "second";
+    ASSERT_TRUE(writeSummaryJson(path, s));
+    EXPECT_EQ(readAll(path), summaryJson(s));
+    EXPECT_NE(access((path + ".part").c_str(), F_OK), 0);
+    EXPECT_FALSE(writeSummaryJson(dir.file("missing/r.json"), s));
+}
+
+TEST(ResultsFiles, JsonStringEscapesControlsAndKeepsUtf8) {
+    EXPECT_EQ(jsonString("a\\b\t\x01я"), "\"a\\\\b\\t\\u0001я\"");
+}
