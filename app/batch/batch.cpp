@@ -17,6 +17,7 @@
 #include "uitest.h"
 #include "userint.h"
 #include "verification_chart.h"
+#include "verification_run.h"
 #include "visa_library.h"
 
 #include <cstdlib>
@@ -68,19 +69,6 @@ std::string join(const std::vector<std::string> &items, const char *sep) {
     return s;
 }
 
-std::string carrierResource() {
-    for (const InstrumentEntry &e : Instruments)
-        if (carrierSession != 0 && e.session == carrierSession && e.kind == KIND_CARRIER)
-            return e.Address;
-    return {};
-}
-
-int modulePosition() {
-    int p = 0;
-    GetCtrlVal(mp, MP_MEZ_NUMold, &p);
-    return p;
-}
-
 // The driver's text for the fault its session has latched, if any.
 std::string driverFault() {
     DeviceData *rec = nullptr;
@@ -94,25 +82,6 @@ std::string driverFault() {
 
 // What the status line said when the module was opened (a warning), if anything.
 std::string openingWarning;
-
-struct Meter {
-    std::string kind, resource;
-};
-
-// The open reference multimeter, in the order the readings use them.
-Meter openMultimeter() {
-    if (viHP1412 != 0)
-        return {"hpe1412", hp1412 != nullptr ? hp1412->Address : ""};
-    if (viHP3458 != 0)
-        return {"hp3458a", "GPIB0::22::INSTR"};
-    if (viDMM1 != 0)
-        return {"sulvat", dmm != nullptr ? dmm->Address : ""};
-    if (viDMM != 0)
-        return {"mervd", dmm != nullptr ? dmm->Address : ""};
-    if (viM_DMM1 != 0)
-        return {"tarnel", dmm != nullptr ? dmm->Address : ""};
-    return {};
-}
 
 // One chart per mode: "run.png" gives "run-R.png" and "run-I.png".
 std::string chartFile(const std::string &name, int mode) {
@@ -153,7 +122,7 @@ Outcome chooseModule(const Options &o, Policy &policy) {
         }
         if (index < 0)
             return {kUsage, "--position " + std::to_string(o.position) +
-                                ": no ORTAV module at this position of " + carrierResource() +
+                                ": no ORTAV module at this position of " + moduleResource() +
                                 " (modules at: " +
                                 (positions.empty() ? std::string("none") : join(positions, ", ")) +
                                 ")"};
@@ -171,7 +140,7 @@ Outcome chooseModule(const Options &o, Policy &policy) {
 }
 
 Outcome checkMultimeter(const Options &o) {
-    const Meter m = openMultimeter();
+    const MultimeterInUse m = multimeterInUse();
     if (o.multimeter.empty() && m.kind.empty())
         return {kInstrument, "no reference multimeter could be opened" +
                                  (statusLineError().empty() ? "" : ": " + statusLineError())};
@@ -283,51 +252,32 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
     SetCtrlVal(ppPanel, PP_AUTO_POV, 1);
     auto_pov(ppPanel, PP_AUTO_POV, EVENT_COMMIT, nullptr, 0, 0);
 
-    RunSummary summary;
-    summary.resource = carrierResource();
-    summary.position = modulePosition();
-    summary.hardVersion = hardVersion;
-    if (DeviceData *rec = nullptr; moduleCheck(&rec) == 0) {
-        const auto *bytes = reinterpret_cast<const std::uint8_t *>(&rec->coeff);
-        summary.coeffImage.assign(bytes, bytes + sizeof rec->coeff);
-    }
-    const Meter meter = openMultimeter();
-    summary.multimeterKind = meter.kind;
-    summary.multimeterResource = meter.resource;
-    summary.ambientTemp = ambientTemp;
-    summary.simulated = ortav::visa::isSimulated();
-    summary.benchName = summary.simulated ? ortav::visa::benchName() : "";
-    summary.protocol = logFileName;
-    summary.csv = besideProtocol(logFileName, ".csv");
-    if (ortav::calib::hasPointList(hardVersion))
-        summary.expected = static_cast<int>(2 * ortav::calib::resistancePoints(hardVersion).size() +
-                                            2 * ortav::calib::currentPoints().size());
-    summary.started = std::time(nullptr);
-
+    if (!ortav::calib::hasPointList(hardVersion))
+        return {kInstrument, "hardware version " + std::to_string(hardVersion) +
+                                 " has no list of verification points"};
+    const int expected = static_cast<int>(2 * ortav::calib::resistancePoints(hardVersion).size() +
+                                          2 * ortav::calib::currentPoints().size());
+    std::size_t judgedSoFar = 0;
     const int observer = addJudgedObserver([&](const JudgedPoint &p) {
-        summary.points.push_back(p);
+        ++judgedSoFar;
         CNumbers numbers;
         std::fprintf(err,
                      "p_ortav: point %zu of %d: channel %d, %s, set %.4f %s, measured %.4f %s, "
                      "deviation %.4f %s (permitted %.4f %s): %s\n",
-                     summary.points.size(), summary.expected, p.chan,
-                     p.mode == 1 ? "resistance" : "current", p.set, unit(p.mode), p.measured,
-                     unit(p.mode), p.deviation, unit(p.mode), p.permitted, unit(p.mode),
-                     p.failed ? "OUT OF NORM" : "pass");
+                     judgedSoFar, expected, p.chan, p.mode == 1 ? "resistance" : "current", p.set,
+                     unit(p.mode), p.measured, unit(p.mode), p.deviation, unit(p.mode), p.permitted,
+                     unit(p.mode), p.failed ? "OUT OF NORM" : "pass");
     });
-    std::fprintf(err, "p_ortav: automatic verification of both channels, %d points\n",
-                 summary.expected);
+    std::fprintf(err, "p_ortav: automatic verification of both channels, %d points\n", expected);
     const std::size_t before = policy.messages.size();
     clearStatusLine();
     setP(ppPanel, PP_SET, EVENT_COMMIT, nullptr, 0, 0);
     removeJudgedObserver(observer);
-    summary.finished = std::time(nullptr);
-    for (std::size_t i = before; i < policy.messages.size(); ++i)
-        if (policy.messages[i] == std::string("ORTAV: ") + kClosingFailed ||
-            policy.messages[i] == std::string("ORTAV: ") + kClosingPassedScreen)
-            summary.completed = true;
+    // The run wrote its summary as it ended; a headless run knows more about
+    // why one ended early, and says it there too.
+    RunSummary summary = lastVerificationRun();
     const int judged = static_cast<int>(summary.points.size());
-    if (!summary.completed) {
+    if (!summary.completed && summary.error.empty()) {
         // A configuration the module refused ends the run without a word on the
         // status line; the driver's latched fault or the opening's warning says why.
         summary.error = statusLineError();
@@ -337,6 +287,8 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
             summary.error = policy.messages.back();
         if (summary.error.empty())
             summary.error = openingWarning;
+    }
+    if (!summary.completed) {
         summary.error = "the verification ended before its verdict" +
                         (summary.error.empty() ? "" : ": " + summary.error);
     } else if (judged < summary.expected) {

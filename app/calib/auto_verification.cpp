@@ -7,6 +7,7 @@
 #include "p_ortav.h"
 #include "points.h"
 #include "protocol_text.h"
+#include "verification_run.h"
 #include "si_calls.h"
 #include "userint.h"
 
@@ -103,6 +104,7 @@ int run() {
         }
     }
     using namespace ortav::calib;
+    verificationRunEnded(true);
     if (povFailed) {
         WriteLOG(logFile, "%s", kClosingFailed);
         MessagePopup("ORTAV", kClosingFailed);
@@ -131,7 +133,9 @@ int autoVerification() {
     if (g_running) // SET pressed again while the run processes events
         return 0;
     g_running = true;
+    ortav::calib::verificationRunStarted();
     const int r = run();
+    ortav::calib::verificationRunEnded(false); // ended early; nothing when the verdict came
     g_running = false;
     return r;
 }

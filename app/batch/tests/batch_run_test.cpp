@@ -427,6 +427,14 @@ private slots:
         QVERIFY(ui::test::toggle(ppPanel, PP_AUTO_POV));
         QVERIFY(ui::test::click(ppPanel, PP_SET));
         QCOMPARE(verificationChartMode(), 2); // the last points judged were currents
+        // A run from the panel leaves the same files beside its protocol.
+        int rowsR = 0, rowsI = 0;
+        GetNumTableRows(ppPanel, PP_TABLE_R, &rowsR);
+        GetNumTableRows(ppPanel, PP_TABLE_I, &rowsI);
+        QCOMPARE(static_cast<int>(readCsv(path("chart.csv")).size()), rowsR + rowsI);
+        const std::string json = readAll(path("chart.json"));
+        QCOMPARE(jsonInt(json, "\"counts\": \\{\"judged\": (\\d+)"), rowsR + rowsI);
+        QCOMPARE(jsonText(json, "verdict"), QString("failed"));
 
         auto compare = [](int table) {
             QChart *chart = verificationChart();

@@ -1,0 +1,30 @@
+// The automatic verification as one run: what it ran on, its judged points and
+// how it ended. When it ends, its JSON summary is written beside the protocol
+// (the CSV rows went there point by point).
+#pragma once
+
+#include "results_json.h"
+
+#include <string>
+
+namespace ortav::calib {
+
+// Called by the automatic verification as it starts and as it ends. completed:
+// it reached its closing verdict. The end is taken once; later calls do nothing.
+void verificationRunStarted();
+void verificationRunEnded(bool completed);
+
+// The last run (or the one going on).
+const RunSummary &lastVerificationRun();
+
+// What a run is identified by: the carrier's VISA resource and the module's
+// position, and the reference multimeter in use (kind as the bench file names
+// it: hpe1412, hp3458a, mervd, sulvat, tarnel; empty: none open).
+std::string moduleResource();
+int modulePosition();
+struct MultimeterInUse {
+    std::string kind, resource;
+};
+MultimeterInUse multimeterInUse();
+
+} // namespace ortav::calib
