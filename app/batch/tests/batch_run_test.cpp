@@ -70,10 +70,7 @@ struct Result {
 // A run as a fresh process would have it, on the bench loaded just before.
 Result batch(std::vector<std::string> args) {
     std::memset(Instruments, 0, sizeof Instruments);
-    exitFlag = 0;
-    hardVersion = 2;
-    modeChanged = 1;
-    lastStatus = 0;
+    harness::freshState();
     args.insert(args.begin(), "p_ortav");
     std::vector<char *> argv;
     for (std::string &a : args)
