@@ -81,7 +81,7 @@ Answer Policy::chooser(const std::string &title) {
 Answer Policy::answer(const ui::test::Request &r) {
     switch (r.kind) {
     case RequestKind::Message:
-        messages.push_back(r.title + ": " + r.text);
+        messages.push_back(r.title + ": " + oneLine(r.text));
         std::fprintf(err, "p_ortav: message \"%s\": %s\n", r.title.c_str(),
                      oneLine(r.text).c_str());
         return Answer::ok();

@@ -31,7 +31,7 @@ struct Policy {
     const Options &options;
     std::FILE *err;
 
-    std::vector<std::string> messages; // "title: text" of message popups, in order
+    std::vector<std::string> messages; // "title: text" of message popups on one line, in order
     bool resourceMissing = false;
     std::vector<std::string> carriersOffered; // the chooser's list when it was missing
     struct Question {
