@@ -44,9 +44,23 @@ void headlessPlatform() {
     const char *set = std::getenv("QT_QPA_PLATFORM");
     if (set == nullptr || (std::strcmp(set, "offscreen") != 0 && std::strcmp(set, "minimal") != 0))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const char *virtualClock = std::getenv("ORTAV_VIRTUAL_CLOCK");
-    if (virtualClock != nullptr && std::strcmp(virtualClock, "1") == 0)
-        ortav::clock::setVirtual(true);
+}
+
+// ORTAV_VIRTUAL_CLOCK=1: every wait passes at once. Only the simulated bench
+// can take that; a real module would be driven without its settle times.
+Outcome virtualClock(int argc, char *argv[]) {
+    const char *on = std::getenv("ORTAV_VIRTUAL_CLOCK");
+    if (on == nullptr || std::strcmp(on, "1") != 0)
+        return {};
+    ortav::visa::selectFromArgs(argc, argv);
+    if (!ortav::visa::isSimulated()) {
+        const std::string library =
+            ortav::visa::isLoaded() ? ortav::visa::libraryName() : ortav::visa::error();
+        return {kUsage,
+                "ORTAV_VIRTUAL_CLOCK=1: only on the simulated bench (VISA: " + library + ")"};
+    }
+    ortav::clock::setVirtual(true);
+    return {};
 }
 
 // The status line when it reports a driver status (red), else empty.
@@ -358,6 +372,10 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
         return kUsage;
     }
     headlessPlatform();
+    if (Outcome clock = virtualClock(argc, argv); clock.code != kPassed) {
+        std::fprintf(err, "p_ortav: %s\n", clock.message.c_str());
+        return clock.code;
+    }
     Policy policy(options, err);
     ui::test::setResponder([&policy](const ui::test::Request &r) { return policy.answer(r); });
     ui::test::clearRecord();

@@ -14,8 +14,8 @@
 // a point because the multimeter gave no reading.
 //
 // ORTAV_VIRTUAL_CLOCK=1 makes the run use the virtual clock (every wait passes
-// at once): a test and demonstration aid for the simulated bench, never for a
-// real module.
+// at once): a test and demonstration aid for the simulated bench, refused
+// (exit 2) with any other VISA library.
 #pragma once
 
 #include <cstdio>

@@ -379,6 +379,9 @@ private slots:
         QTest::newRow("malformed bench")
             << "bogus: 1" << QStringList{"--batch", "selftest"} << 2
             << "p_ortav: --bench: ORTAV: Ошибка в описании стенда: bench.yaml:";
+        QTest::newRow("virtual clock with another VISA")
+            << "" << QStringList{"--batch", "selftest", "--visa", "libnot_a_visa.so"} << 2
+            << "p_ortav: ORTAV_VIRTUAL_CLOCK=1: only on the simulated bench (VISA: ";
         QTest::newRow("instrument")
             << QString::fromStdString(kBrokenChannel) << QStringList{"--batch", "calibrate"} << 3
             << "p_ortav: instrument error: Ошибка обмена с мезонином";
