@@ -3,6 +3,7 @@
 #include "batch_options.h"
 #include "batch_policy.h"
 #include "calib.h"
+#include "calibration_progress.h"
 #include "delay.h"
 #include "front_panel.h"
 #include "instruments.h"
@@ -193,9 +194,26 @@ Outcome selftest(Policy &policy, std::FILE *out, std::FILE *err) {
 // ---- calibration ----------------------------------------------------------------------------
 
 Outcome calibrate(const Options &o, Policy &policy, std::FILE *out, std::FILE *err) {
-    std::fprintf(err, "p_ortav: calibration of both channels\n");
+    constexpr int kValues = 2 * (ORTAV_RESISTORS + 1 + 2); // resistors, series, two currents
+    std::fprintf(err, "p_ortav: calibration of both channels, %d values\n", kValues);
+    int n = 0;
+    const int observer = addCalibrationObserver([&](const CalibrationValue &v) {
+        CNumbers numbers;
+        ++n;
+        if (v.kind == CalibrationValue::Resistor)
+            std::fprintf(err, "p_ortav: value %d of %d: channel %d, resistor %d: %.6g Ohm%s\n", n,
+                         kValues, v.chan, v.index, v.value,
+                         v.beyondTolerance ? " (BEYOND TOLERANCE OF NOMINAL)" : "");
+        else if (v.kind == CalibrationValue::Series)
+            std::fprintf(err, "p_ortav: value %d of %d: channel %d, series resistance: %.6g Ohm\n",
+                         n, kValues, v.chan, v.value);
+        else
+            std::fprintf(err, "p_ortav: value %d of %d: channel %d, current at point %d: %.9g A\n",
+                         n, kValues, v.chan, v.index, v.value);
+    });
     clearStatusLine();
     Calibrate(0);
+    removeCalibrationObserver(observer);
     if (std::string e = statusLineError(); !e.empty())
         return {kInstrument, e};
     std::vector<std::string> red;

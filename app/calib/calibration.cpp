@@ -3,6 +3,7 @@
 #include "calib.h"
 
 #include "calib_math.h"
+#include "calibration_progress.h"
 #include "cells.h"
 #include "delay.h"
 #include "front_panel.h"
@@ -107,6 +108,9 @@ int calibrateRun(int chan, DeviceData *rec) {
                 ok = 0;
             }
             SetTableCellVal(cpPanel, CP_TABLE, MakePoint(c, k), Ri);
+            ortav::calib::calibrationValue(
+                {c, ortav::calib::CalibrationValue::Resistor, k, Ri,
+                 std::fabs(Ri - nominal) > kCalibrateTolerance * nominal});
             ProcessSystemEvents();
             if (failed(ortav_switch(mvi, c, 0), "ortav_switch (mvi, chan+1, 0)") ||
                 failed(ortav_switch_R(mvi, c, 0, 0), "ortav_switch_R(mvi,chan+1,0,0)"))
@@ -131,6 +135,8 @@ int calibrateRun(int chan, DeviceData *rec) {
             sum += ortav::calib::seriesEstimate(Ri, cell(CP_TABLE, c, j), cell(CP_TABLE, c, j + 1));
         }
         SetTableCellVal(cpPanel, CP_TABLE, MakePoint(c, 19), sum / 3.0);
+        ortav::calib::calibrationValue(
+            {c, ortav::calib::CalibrationValue::Series, 0, sum / 3.0, false});
     }
 
     if (ok == 0 && ConfirmPopup(kCalibTitle, "Калибровка резисторов показала отклонение от "
@@ -169,6 +175,8 @@ int calibrateRun(int chan, DeviceData *rec) {
             const double real = U / Rs;
             calCurrent[(p - 1) * 2 + (c - 1)] = real;
             SetTableCellVal(cpPanel, CP_TABLE_I, MakePoint(c, p), real);
+            ortav::calib::calibrationValue(
+                {c, ortav::calib::CalibrationValue::Current, p, real, false});
             ProcessSystemEvents();
         }
     }

@@ -271,11 +271,32 @@ private slots:
         QVERIFY2(cal.out.find("the coefficients are stored in the module") != std::string::npos,
                  cal.out.c_str());
         QVERIFY(cal.out.find("channel 1: R1=") != std::string::npos);
+        QVERIFY2(cal.err.find("value 42 of 42: channel 2, current at point 2: ") !=
+                     std::string::npos,
+                 cal.err.c_str());
         const Result after =
             batch({"--batch", "verify", "--protocol", path("fresh.log").toStdString()});
         QCOMPARE(after.code, 0);
         QVERIFY(jsonText(readAll(path("stale.json")), "coefficient_image") !=
                 jsonText(readAll(path("fresh.json")), "coefficient_image"));
+    }
+
+    void aResistorFarFromNominalStopsTheCalibrationUnstored() {
+        // Resistor 1 of both channels is half as large again as its nominal value.
+        std::string errors = "resistor_error: [0.5";
+        for (int k = 1; k < 18; ++k)
+            errors += ", 0";
+        ortav::sim::loadString(bench(errors + "]"), "test.yaml");
+        const Result cal = batch({"--batch", "calibrate", "--write"});
+        QCOMPARE(cal.code, 1);
+        QVERIFY2(cal.out.find("calibration: FAILED, beyond the tolerance of nominal: channel 1 "
+                              "resistor 1, channel 2 resistor 1") != std::string::npos,
+                 cal.out.c_str());
+        QVERIFY(cal.err.find("value 1 of 42: channel 1, resistor 1: 28.625 Ohm (BEYOND "
+                             "TOLERANCE OF NOMINAL)") != std::string::npos);
+        QVERIFY(cal.err.find("Прервать калибровку?: yes") != std::string::npos);
+        QVERIFY(cal.err.find("the coefficients were not stored") != std::string::npos);
+        QVERIFY(cal.err.find("current at point") == std::string::npos); // stopped before
     }
 
     void calibrationWithoutWriteLeavesTheModuleAlone() {

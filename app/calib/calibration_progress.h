@@ -1,0 +1,27 @@
+// Each value the automatic calibration puts into its tables, as it does so:
+// for whoever follows the run (the progress of a headless calibration).
+#pragma once
+
+#include <functional>
+
+namespace ortav::calib {
+
+struct CalibrationValue {
+    enum Kind { Resistor, Series, Current };
+    int chan = 1;
+    Kind kind = Resistor;
+    int index = 0;                // resistor 1..18, or current point 1..2
+    double value = 0.0;           // ohms, or amperes
+    bool beyondTolerance = false; // a resistor too far from nominal (its cell is red)
+};
+
+using CalibrationObserver = std::function<void(const CalibrationValue &)>;
+
+// Returns an id for removeCalibrationObserver.
+int addCalibrationObserver(CalibrationObserver observer);
+void removeCalibrationObserver(int id);
+
+// Called by Calibrate as each cell is filled.
+void calibrationValue(const CalibrationValue &v);
+
+} // namespace ortav::calib
