@@ -21,6 +21,9 @@
 #include "verification_run.h"
 #include "visa_library.h"
 
+#include <QString>
+#include <QtGlobal>
+
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -45,6 +48,16 @@ void headlessPlatform() {
     const char *set = std::getenv("QT_QPA_PLATFORM");
     if (set == nullptr || (std::strcmp(set, "offscreen") != 0 && std::strcmp(set, "minimal") != 0))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+// The offscreen platform says, each time a window is shown, that it cannot
+// size it to its hints: nothing a headless run's reader needs to see.
+QtMessageHandler g_qtMessages = nullptr;
+void quietOffscreen(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+    if (message == QLatin1String("This plugin does not support propagateSizeHints()"))
+        return;
+    if (g_qtMessages != nullptr)
+        g_qtMessages(type, context, message);
 }
 
 // ORTAV_VIRTUAL_CLOCK=1: every wait passes at once. Only the simulated bench
@@ -394,6 +407,7 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
         std::fprintf(err, "p_ortav: %s\n", clock.message.c_str());
         return clock.code;
     }
+    g_qtMessages = qInstallMessageHandler(quietOffscreen);
     Policy policy(options, err);
     ui::test::setResponder([&policy](const ui::test::Request &r) { return policy.answer(r); });
     ui::test::clearRecord();
@@ -420,6 +434,7 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
     calibReset(); // the protocol file closed
     ui::test::setResponder({});
     ui::test::clearRecord();
+    qInstallMessageHandler(g_qtMessages);
 
     switch (outcome.code) {
     case kPassed:
