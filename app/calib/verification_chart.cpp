@@ -31,6 +31,7 @@ struct State {
     std::vector<JudgedPoint> points;
     int mode = 1;
     QPointer<QChartView> view;
+    bool built = false; // the view was made for this sheet
     // Made once with the view and refilled on every redraw.
     QLineSeries *upper = nullptr, *lower = nullptr;
     QScatterSeries *channel[2] = {nullptr, nullptr};
@@ -46,10 +47,13 @@ State &state() {
 // are not this sheet's.
 void followSheet() {
     State &s = state();
-    if (s.sheet != ppPanel) {
+    // A handle can be given again to a new sheet; a view that went with its
+    // canvas tells the old sheet is gone all the same.
+    if (s.sheet != ppPanel || (s.built && !s.view)) {
         s.sheet = ppPanel;
         s.points.clear();
         s.mode = 1;
+        s.built = false;
     }
 }
 
@@ -127,6 +131,7 @@ QChartView *view() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(v);
     s.view = v;
+    s.built = true;
     return v;
 }
 

@@ -9,6 +9,7 @@
 #include "front_panel.h"
 #include "front_panel_harness.h"
 #include "instruments.h"
+#include "judged_points.h"
 #include "p_ortav.h"
 #include "protocol_file.h"
 #include "protocol_text.h"
@@ -453,7 +454,20 @@ private slots:
                       path("chart.log").toUtf8().constData());
         QVERIFY(ui::test::selectTab(mp, tabCtrl, 1));
         QVERIFY(ui::test::toggle(ppPanel, PP_AUTO_POV));
+        // The chart grows as the points are judged, not only at the end.
+        int judged[3] = {0, 0, 0}, drawnWrong = 0;
+        const int observer = addJudgedObserver([&](const JudgedPoint &p) {
+            ++judged[p.mode];
+            int drawn = 0;
+            for (QAbstractSeries *s : verificationChart()->series())
+                if (s->name().startsWith("канал"))
+                    drawn += static_cast<int>(qobject_cast<QScatterSeries *>(s)->count());
+            drawnWrong += drawn == judged[p.mode] && verificationChartMode() == p.mode ? 0 : 1;
+        });
         QVERIFY(ui::test::click(ppPanel, PP_SET));
+        removeJudgedObserver(observer);
+        QCOMPARE(judged[1] + judged[2], 94);
+        QCOMPARE(drawnWrong, 0);
         QCOMPARE(verificationChartMode(), 2); // the last points judged were currents
         // A run from the panel leaves the same files beside its protocol.
         int rowsR = 0, rowsI = 0;
