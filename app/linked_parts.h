@@ -1,7 +1,6 @@
 // What the front panel calls of the parts built beside it: calibration and
 // verification (app/calib), the reference multimeters (si/) and the integrity
-// check of ortav_math (util/). While a part is not in the build, a placeholder
-// of the same name stands in (pending_*.cpp): it does nothing and reports nothing.
+// check of ortav_math (util/).
 #pragma once
 
 #include "ortav.h"
