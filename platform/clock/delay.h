@@ -23,9 +23,12 @@ double now();
 void setVirtual(bool on);
 bool isVirtual();
 
-// Virtual time only: every wait given to Delay, in order, and a way to clear the record.
+// Every wait given to Delay, in order, and a way to clear the record. Virtual
+// time always records; real time only while recording is on (a benchmark sets
+// it; the program never does, so a long session does not grow a record).
 std::vector<double> waits();
 void clearWaits();
+void setRecording(bool on);
 
 // Virtual time only: moves the clock on without recording a wait (time passing
 // outside the program, e.g. an operator's pause).

@@ -1,0 +1,57 @@
+#include "delay.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using steady = std::chrono::steady_clock;
+
+double secondsFor(double wait) {
+    const auto t0 = steady::now();
+    Delay(wait);
+    return std::chrono::duration<double>(steady::now() - t0).count();
+}
+
+struct ClockTest : ::testing::Test {
+    void TearDown() override {
+        ortav::clock::setRecording(false);
+        ortav::clock::setVirtual(false);
+    }
+};
+
+TEST_F(ClockTest, RealWaitsLastAtLeastTheirTimeAndOddOnesDoNotWait) {
+    ortav::clock::setVirtual(false);
+    for (double w : {0.001, 0.002, 0.0105})
+        EXPECT_GE(secondsFor(w), w) << w;
+    // Not a number, negative, infinite and absurd waits return at once.
+    for (double w : {std::nan(""), -1.0, std::numeric_limits<double>::infinity(), 1e9})
+        EXPECT_LT(secondsFor(w), 0.5) << w;
+}
+
+TEST_F(ClockTest, RealTimeRecordsOnlyWhileAsked) {
+    ortav::clock::setVirtual(false);
+    Delay(0.001);
+    EXPECT_TRUE(ortav::clock::waits().empty());
+    ortav::clock::setRecording(true);
+    Delay(0.001);
+    Delay(0.002);
+    EXPECT_EQ(ortav::clock::waits(), (std::vector<double>{0.001, 0.002}));
+    ortav::clock::setRecording(false);
+    Delay(0.001);
+    EXPECT_TRUE(ortav::clock::waits().empty());
+}
+
+TEST_F(ClockTest, VirtualTimeAdvancesAtOnceAndRecordsEveryWait) {
+    ortav::clock::setVirtual(true);
+    EXPECT_LT(secondsFor(100.0), 0.5);
+    Delay(-1.0);
+    ortav::clock::advance(5.0); // time outside the program: not a wait
+    EXPECT_DOUBLE_EQ(ortav::clock::now(), 105.0);
+    EXPECT_EQ(ortav::clock::waits(), (std::vector<double>{100.0, -1.0}));
+}
+
+} // namespace
