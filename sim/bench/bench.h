@@ -282,7 +282,8 @@ struct Multimeter {
     std::string resource; // where it lives (the carrier's resource for tarnel)
     int position = 0;     // tarnel: mezzanine position on that carrier
     Leads leads;
-    double noise = 0.0; // relative standard deviation of readings
+    double noise = 0.0;   // relative standard deviation of readings
+    bool instant = false; // readings take no time (no integration, no trigger delay)
 };
 
 // What a multimeter's leads touch at this moment.

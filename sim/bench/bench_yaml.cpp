@@ -533,7 +533,7 @@ Carrier readCarrier(const Reader &r, const YAML::Node &n, Bench &b) {
 }
 
 Multimeter readMultimeter(const Reader &r, const YAML::Node &n, Bench &b) {
-    r.expectMap(n, "multimeter", {"kind", "resource", "position", "leads", "noise"});
+    r.expectMap(n, "multimeter", {"kind", "resource", "position", "leads", "noise", "instant"});
     Multimeter m;
     m.kind = r.choice<MultimeterKind>(r.required(n, "kind", "multimeter"), "multimeter kind",
                                       {{"hpe1412", MultimeterKind::Hpe1412},
@@ -589,6 +589,8 @@ Multimeter readMultimeter(const Reader &r, const YAML::Node &n, Bench &b) {
         if (m.noise < 0)
             r.fail(n["noise"], "noise must not be negative");
     }
+    if (n["instant"])
+        m.instant = r.boolean(n["instant"], "instant");
     return m;
 }
 

@@ -273,7 +273,9 @@ ViStatus Meter::take(ViSession vi, Function f, int count, double timeout, ViReal
         return DMM_ERROR_NOT_CONNECTED;
     const Settings set = s->settings;
     const int q = index(f);
-    const double each = set.triggerDelay + set.nplc[q] * kPowerLineCycle;
+    const Multimeter *meter = bench().findMultimeter(kind_, s->resource, s->position);
+    const double each =
+        meter && meter->instant ? 0.0 : set.triggerDelay + set.nplc[q] * kPowerLineCycle;
     const Resource *r = bench().findResource(s->resource);
     const bool answers = r && !r->faults.silent && set.triggerSource == 0;
     if (!answers || each * count > timeout) {

@@ -194,6 +194,34 @@ TEST_F(Meters, SessionsEndWithTheirBench) {
     EXPECT_EQ(hp3458a_close(vi), VI_SUCCESS);
 }
 
+TEST_F(Meters, AnInstantMeterReadsWithoutIntegrating) {
+    loadString(R"(
+name: instant
+resources: [{name: VXI0::24::INSTR}]
+multimeters:
+  - {kind: hpe1412, resource: VXI0::24::INSTR, instant: true, leads: {resistance: 75.0}}
+)",
+               "instant.yaml");
+    ViSession vi = 0;
+    ASSERT_EQ(hpe1412_init("VXI0::24::INSTR", 1, 1, &vi), VI_SUCCESS);
+    ASSERT_EQ(hpe1412_func(vi, 2), VI_SUCCESS);
+    ASSERT_EQ(hpe1412_voltDcNplc(vi, 100.0), VI_SUCCESS);
+    ASSERT_EQ(hpe1412_trigCoun(vi, 2), VI_SUCCESS);
+    ASSERT_EQ(hpe1412_initImm(vi), VI_SUCCESS);
+    ortav::clock::clearWaits();
+    double r[2] = {};
+    ViInt32 n = 0;
+    EXPECT_EQ(hpe1412_timedFetch_Q(vi, 10000, r, &n), VI_SUCCESS);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(r[1], 75.0);
+    EXPECT_EQ(ortav::clock::waits(), (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(hpe1412_close(vi), VI_SUCCESS);
+
+    EXPECT_THROW(
+        loadString("name: x\nmultimeters: [{kind: mervd, resource: R, instant: 3}]\n", "bad.yaml"),
+        BenchError);
+}
+
 TEST_F(Meters, NoiseStaysWithinThreeStandardDeviations) {
     loadString(R"(
 name: noise
