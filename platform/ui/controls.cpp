@@ -13,6 +13,8 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <cmath>
 #include <cstring>
@@ -151,6 +153,8 @@ QWidget *makeWidget(Panel &p, Control &c) {
         auto *t = new QPlainTextEdit(content);
         t->setReadOnly(true);
         t->setLineWrapMode(QPlainTextEdit::NoWrap);
+        // Nobody edits them, so no undo history grows line by line.
+        t->document()->setUndoRedoEnabled(false);
         return t;
     }
     case CTRL_TEXT_MSG: {
@@ -900,14 +904,25 @@ int InsertTextBoxLine(int p, int id, int index, const char *text) {
     if (c->spec.kind != CTRL_TEXT_BOX)
         return UIE_BAD_CONTROL;
     auto *t = static_cast<QPlainTextEdit *>(c->widget.data());
-    QStringList lines = t->toPlainText().split('\n');
-    if (t->toPlainText().isEmpty())
-        lines.clear();
-    QString line = QString::fromUtf8(text != nullptr ? text : "");
-    if (index < 0 || index > lines.size())
-        index = static_cast<int>(lines.size());
-    lines.insert(index, line);
-    t->setPlainText(lines.join('\n'));
+    QTextDocument *doc = t->document();
+    const QString line = QString::fromUtf8(text != nullptr ? text : "");
+    // An empty box has no lines (though the document has one empty block).
+    const int count = doc->isEmpty() ? 0 : doc->blockCount();
+    if (count == 0) {
+        t->setPlainText(line);
+        return 0;
+    }
+    if (index < 0 || index > count)
+        index = count;
+    // Only the new line is laid out: a protocol view grows by hundreds of lines.
+    if (index == count) {
+        QTextCursor end(doc);
+        end.movePosition(QTextCursor::End);
+        end.insertText("\n" + line);
+    } else {
+        QTextCursor at(doc->findBlockByNumber(index));
+        at.insertText(line + "\n");
+    }
     return 0;
 }
 
@@ -919,7 +934,7 @@ int GetNumTextBoxLines(int p, int id, int *count) {
     if (c->spec.kind != CTRL_TEXT_BOX)
         return UIE_BAD_CONTROL;
     auto *t = static_cast<QPlainTextEdit *>(c->widget.data());
-    *count = t->toPlainText().isEmpty() ? 0 : t->document()->blockCount();
+    *count = t->document()->isEmpty() ? 0 : t->document()->blockCount();
     return 0;
 }
 

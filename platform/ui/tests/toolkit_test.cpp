@@ -323,6 +323,21 @@ private slots:
         int n = 0;
         GetNumTextBoxLines(p, M_TEXT, &n);
         QCOMPARE(n, 2);
+        // Before the first, between, past the end (appended); a text of two lines.
+        InsertTextBoxLine(p, M_TEXT, 0, "нулевая");
+        InsertTextBoxLine(p, M_TEXT, 2, "средняя");
+        InsertTextBoxLine(p, M_TEXT, 99, "а\nб");
+        std::string all;
+        GetCtrlVal(p, M_TEXT, all);
+        QCOMPARE(all, std::string("нулевая\nпервая\nсредняя\nвторая\nа\nб"));
+        GetNumTextBoxLines(p, M_TEXT, &n);
+        QCOMPARE(n, 6);
+        ResetTextBox(p, M_TEXT, "");
+        GetNumTextBoxLines(p, M_TEXT, &n);
+        QCOMPARE(n, 0);
+        InsertTextBoxLine(p, M_TEXT, 5, "одна");
+        GetCtrlVal(p, M_TEXT, all);
+        QCOMPARE(all, std::string("одна"));
         int h1 = 0, h5 = 0, lines = 0;
         SetCtrlAttribute(p, M_TEXT, ATTR_VISIBLE_LINES, 1);
         GetCtrlAttribute(p, M_TEXT, ATTR_HEIGHT, &h1);
