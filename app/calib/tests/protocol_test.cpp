@@ -1,6 +1,7 @@
 // The protocol's lines byte for byte, and the file: appended, code page 1251,
-// CR LF, on the disk after each write.
+// CR LF, synced to the disk after each write.
 #include "cp1251.h"
+#include "disk_sync.h"
 #include "protocol_file.h"
 #include "protocol_text.h"
 
@@ -124,6 +125,34 @@ TEST_F(TempDir, UnwritablePlacesGiveNoHandle) {
     }
     EXPECT_FALSE(writeProtocol(0, "x\n"));
     EXPECT_FALSE(writeProtocol(-1, "x\n"));
+}
+
+// The syncs run beside the caller: the descriptor may be closed at once, and a
+// failed sync is told once, by the next wait or the next protocol write.
+TEST_F(TempDir, SyncsRunBesideTheCallerAndTellFailuresOnce) {
+    const fs::path p = dir / "a.csv";
+    int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "row\n", 4), 4);
+    EXPECT_TRUE(syncInBackground(fd));
+    ::close(fd);
+    EXPECT_TRUE(waitForDisk());
+    EXPECT_EQ(slurp(p), "row\n");
+
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0); // a pipe cannot be synced
+    EXPECT_TRUE(syncInBackground(pipeFds[1]));
+    EXPECT_FALSE(waitForDisk());
+    EXPECT_TRUE(waitForDisk());
+
+    EXPECT_TRUE(writeProtocol(pipeFds[1], "x\n"));
+    EXPECT_FALSE(writeProtocol(pipeFds[1], "y\n")); // the sync of "x" failed
+    closeProtocol(pipeFds[1]);
+    EXPECT_TRUE(waitForDisk()); // told by closing's wait, or the write before
+    char got[8] = {};
+    EXPECT_EQ(::read(pipeFds[0], got, sizeof got), 6);
+    EXPECT_STREQ(got, "x\r\ny\r\n");
+    ::close(pipeFds[0]);
 }
 
 TEST_F(TempDir, HandleIsNeverZeroEvenWithStdinClosed) {

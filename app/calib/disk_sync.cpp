@@ -1,0 +1,92 @@
+#include "disk_sync.h"
+
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace ortav::calib {
+
+namespace {
+
+class Syncer {
+public:
+    ~Syncer() {
+        {
+            std::unique_lock<std::mutex> g(lock_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (worker_.joinable())
+            worker_.join(); // after the last sync: nothing handed over is dropped
+    }
+
+    bool hand(int fd) {
+        const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        if (copy < 0)
+            return ::fdatasync(fd) == 0;
+        std::unique_lock<std::mutex> g(lock_);
+        if (!worker_.joinable())
+            worker_ = std::thread([this] { run(); });
+        pending_.push_back(copy);
+        g.unlock();
+        wake_.notify_all();
+        return true;
+    }
+
+    bool wait() {
+        std::unique_lock<std::mutex> g(lock_);
+        done_.wait(g, [this] { return pending_.empty() && !busy_; });
+        const bool ok = !failed_;
+        failed_ = false;
+        return ok;
+    }
+
+private:
+    void run() {
+        std::unique_lock<std::mutex> g(lock_);
+        for (;;) {
+            wake_.wait(g, [this] { return stopping_ || !pending_.empty(); });
+            if (pending_.empty())
+                return; // stopping, and all synced
+            std::vector<int> batch;
+            batch.swap(pending_);
+            busy_ = true;
+            g.unlock();
+            bool ok = true;
+            for (int fd : batch) {
+                ok = ::fdatasync(fd) == 0 && ok;
+                ::close(fd);
+            }
+            g.lock();
+            busy_ = false;
+            failed_ = failed_ || !ok;
+            done_.notify_all();
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable wake_, done_;
+    std::vector<int> pending_;
+    bool busy_ = false, failed_ = false, stopping_ = false;
+    std::thread worker_;
+};
+
+Syncer &syncer() {
+    static Syncer s;
+    return s;
+}
+
+} // namespace
+
+bool waitForDisk() {
+    return syncer().wait();
+}
+
+bool syncInBackground(int fd) {
+    return syncer().hand(fd);
+}
+
+} // namespace ortav::calib

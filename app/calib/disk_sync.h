@@ -1,0 +1,21 @@
+// Puts written lines on the disk from a thread of its own. A verification
+// point's settle wait is a few milliseconds, about as long as one sync takes on
+// an ordinary disk; syncing on the calling thread would add that to every
+// point. The line is in the kernel when write() returns (a crash of the program
+// cannot lose it); the sync that makes it survive a power cut runs during the
+// next settle wait, and the next line is written only after it has finished, so
+// at most the latest line is ever on its way to the disk.
+#pragma once
+
+namespace ortav::calib {
+
+// Waits until every file handed over is on the disk. False if a sync failed
+// since the last call.
+bool waitForDisk();
+
+// Hands the file over to be synced. The file descriptor stays the caller's (the
+// syncer works on a duplicate), so it may be closed at once. False if it could
+// not be handed over; it has then been synced here.
+bool syncInBackground(int fd);
+
+} // namespace ortav::calib
