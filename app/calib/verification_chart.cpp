@@ -32,6 +32,7 @@ struct State {
     int mode = 1;
     QPointer<QChartView> view;
     bool built = false; // the view was made for this sheet
+    bool stale = false; // points came while the chart was hidden
     // Made once with the view and refilled on every redraw.
     QLineSeries *upper = nullptr, *lower = nullptr;
     QScatterSeries *channel[2] = {nullptr, nullptr};
@@ -54,6 +55,7 @@ void followSheet() {
         s.points.clear();
         s.mode = 1;
         s.built = false;
+        s.stale = false;
     }
 }
 
@@ -140,6 +142,7 @@ void redraw() {
     if (v == nullptr)
         return;
     State &s = state();
+    s.stale = false;
     const bool resistance = s.mode == 1;
     v->chart()->setTitle(resistance ? "Отклонение сопротивления, Ом" : "Отклонение тока, мА");
 
@@ -171,12 +174,14 @@ void redraw() {
                 failed.push_back(static_cast<int>(points.size()));
             points.append(QPointF(p->set, p->deviation));
         }
-        QScatterSeries *series = s.channel[c];
-        series->clearPointsConfiguration();
-        series->replace(points);
+        // One change each: every change lays the series' markers out anew.
+        QHash<int, QHash<QXYSeries::PointConfiguration, QVariant>> red;
         for (int i : failed)
-            series->setPointConfiguration(i, {{QXYSeries::PointConfiguration::Color, kFailedColour},
-                                              {QXYSeries::PointConfiguration::Size, 9.0}});
+            red.insert(i, {{QXYSeries::PointConfiguration::Color, kFailedColour},
+                           {QXYSeries::PointConfiguration::Size, 9.0}});
+        QScatterSeries *series = s.channel[c];
+        series->replace(points);
+        series->setPointsConfiguration(red);
     }
 
     double xMin = 0.0, xMax = 0.0, yMax = 0.0;
@@ -209,7 +214,23 @@ void verificationChartAdd(const JudgedPoint &p) {
     State &s = state();
     s.points.push_back(p);
     s.mode = p.mode;
-    redraw();
+    // Laying out the markers costs far more than a point's settle time; a
+    // hidden chart is brought up to date when it is shown, saved or looked at.
+    if (verificationChartShown())
+        redraw();
+    else
+        s.stale = true;
+}
+
+void verificationChartClear() {
+    followSheet();
+    State &s = state();
+    s.points.clear();
+    s.points.shrink_to_fit();
+    if (verificationChartShown())
+        redraw();
+    else
+        s.stale = true;
 }
 
 void showVerificationChart(bool on) {
@@ -249,6 +270,9 @@ bool saveVerificationChart(const char *pngPath, int mode) {
 }
 
 QChart *verificationChart() {
+    followSheet();
+    if (state().stale)
+        redraw();
     QChartView *v = view();
     return v != nullptr ? v->chart() : nullptr;
 }

@@ -14,6 +14,9 @@ namespace ortav::calib {
 // Takes a newly judged point (from pointJudged) and redraws.
 void verificationChartAdd(const JudgedPoint &p);
 
+// Forgets every point (the sheet's tables were emptied).
+void verificationChartClear();
+
 // Shows the chart over the results tables, or hides it.
 void showVerificationChart(bool on);
 bool verificationChartShown();

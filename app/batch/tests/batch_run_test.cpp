@@ -554,6 +554,9 @@ private slots:
         QCOMPARE(QImage(png).size(), QSize(543, 199));
         QVERIFY(ui::test::click(ppPanel, PP_CHART_SHOW));
         QVERIFY(!verificationChartShown());
+        verificationChartClear(); // the tables emptied: so is the chart
+        for (QAbstractSeries *s : verificationChart()->series())
+            QCOMPARE(qobject_cast<QXYSeries *>(s)->count(), 0);
         harness::install(o);
         const std::vector<std::string> unanswered = ui::test::unanswered();
         QVERIFY2(unanswered.empty(), unanswered.empty() ? "" : unanswered.front().c_str());
