@@ -332,6 +332,27 @@ private slots:
                           "Калибровочный стенд\r\n") != std::string::npos);
     }
 
+    // What an operator does on the bench the program starts on: calibrate,
+    // store, verify; every point passes and the protocol says on which bench.
+    void defaultBenchCalibrateStoreAndVerify() {
+        QCOMPARE(start(), 0);
+        QVERIFY(mvi != 0 && hasMultimeter());
+        QVERIFY(ui::test::chooseMenuItem(GetPanelMenuBar(mp), MENU_EXE_CALIBR));
+        QVERIFY(o.confirms.empty());
+        QVERIFY(ui::test::click(cpPanel, CP_WRITE));
+        QCOMPARE(std::memcmp(module().eeprom().data(), &record()->coeff, sizeof(CoeffImage)), 0);
+        showVerification();
+        runAutomatic();
+        QCOMPARE(o.base.messages.back(),
+                 std::string("ORTAV|Автоповерка завершена,\nнеисправностей не обнаружено."));
+        QCOMPARE(rows(PP_TABLE_R) + rows(PP_TABLE_I), 94);
+        const std::vector<std::string> lines =
+            split(ortav::text::fromCp1251(slurp(dir / "ortav.log")), "\r\n");
+        QCOMPARE(int(lines.size()), kRunLines);
+        QCOMPARE(lines[2], std::string("Имитация: стенд Моделируемый стенд (по умолчанию)"));
+        QCOMPARE(lines[kClosingAt], std::string(ortav::calib::kClosingPassed));
+    }
+
     // On nominal coefficients the verification fails exactly the points the
     // module's physics puts out of norm; the next run starts afresh.
     void uncalibratedModuleFailsWherePhysicsSays() {
