@@ -12,6 +12,6 @@ if(TARGET ortav_calib AND TARGET ortav_bench)
   endforeach()
 endif()
 if(TARGET bench_calib)
-  # Time the disk syncs of the protocol apart from the program's own.
-  target_link_options(bench_calib PRIVATE -Wl,--wrap=fdatasync)
+  # Time the disk syncs of the protocol and the results apart.
+  target_link_options(bench_calib PRIVATE -Wl,--wrap=fdatasync -Wl,--wrap=fsync)
 endif()
