@@ -19,8 +19,13 @@ ViStatus guardedLookup(ViSession vi, DeviceData *&rec) {
     return VI_SUCCESS;
 }
 
-bool setChannelValid(ViUInt16 channel) {
-    return channel <= 2;
+// The start of every operation on a channel argument (0: both, 1, 2): the
+// session's record, then the channel.
+ViStatus channelCall(ViSession vi, ViUInt16 channel, DeviceData *&rec) {
+    ViStatus s = guardedLookup(vi, rec);
+    if (failed(s))
+        return s;
+    return channel <= 2 ? s : VI_ERROR_PARAMETER2;
 }
 
 // Channel indices an argument addresses: {first, last} inclusive.
@@ -143,11 +148,9 @@ ViStatus ortav_config(ViSession vi, ViUInt16 channel, ViReal64 resistance, ViUIn
 
 ViStatus ortav_config_R(ViSession vi, ViUInt16 channel, ViReal64 resistance) {
     DeviceData *rec = nullptr;
-    ViStatus s = guardedLookup(vi, rec);
+    ViStatus s = channelCall(vi, channel, rec);
     if (failed(s))
         return s;
-    if (!setChannelValid(channel))
-        return VI_ERROR_PARAMETER2;
     bool none = std::fabs(resistance) <= 1e-12;
     if (!none && !(resistance >= 10.0 && resistance <= 10000.0))
         return VI_ERROR_PARAMETER3;
@@ -179,11 +182,9 @@ ViStatus ortav_config_R(ViSession vi, ViUInt16 channel, ViReal64 resistance) {
 
 ViStatus ortav_config_I(ViSession vi, ViUInt16 channel, ViReal64 current) {
     DeviceData *rec = nullptr;
-    ViStatus s = guardedLookup(vi, rec);
+    ViStatus s = channelCall(vi, channel, rec);
     if (failed(s))
         return s;
-    if (!setChannelValid(channel))
-        return VI_ERROR_PARAMETER2;
     if (!(current >= 0.0001 && current <= 0.003))
         return VI_ERROR_PARAMETER3;
     Range r = indices(channel);
@@ -200,11 +201,9 @@ ViStatus ortav_config_I(ViSession vi, ViUInt16 channel, ViReal64 current) {
 
 ViStatus ortav_set_I(ViSession vi, ViUInt16 channel, ViInt32 dacCode) {
     DeviceData *rec = nullptr;
-    ViStatus s = guardedLookup(vi, rec);
+    ViStatus s = channelCall(vi, channel, rec);
     if (failed(s))
         return s;
-    if (!setChannelValid(channel))
-        return VI_ERROR_PARAMETER2;
     Range r = indices(channel);
     for (int i = r.first; i <= r.last; ++i) {
         s = writeDac(rec, i, static_cast<ViUInt16>(dacCode & 0xFFFF));
@@ -217,11 +216,9 @@ ViStatus ortav_set_I(ViSession vi, ViUInt16 channel, ViInt32 dacCode) {
 
 ViStatus ortav_powering(ViSession vi, ViUInt16 channel, ViUInt16 on) {
     DeviceData *rec = nullptr;
-    ViStatus s = guardedLookup(vi, rec);
+    ViStatus s = channelCall(vi, channel, rec);
     if (failed(s))
         return s;
-    if (!setChannelValid(channel))
-        return VI_ERROR_PARAMETER2;
     if (on > 1)
         return VI_ERROR_PARAMETER3;
     ViUInt16 old = 0;
@@ -241,11 +238,9 @@ ViStatus ortav_powering(ViSession vi, ViUInt16 channel, ViUInt16 on) {
 
 ViStatus ortav_switch(ViSession vi, ViUInt16 channel, ViUInt16 on) {
     DeviceData *rec = nullptr;
-    ViStatus s = guardedLookup(vi, rec);
+    ViStatus s = channelCall(vi, channel, rec);
     if (failed(s))
         return s;
-    if (!setChannelValid(channel))
-        return VI_ERROR_PARAMETER2;
     if (on > 1)
         return VI_ERROR_PARAMETER3;
     ViUInt16 value = 0;

@@ -89,6 +89,14 @@ Function makerFunction(ViInt32 code) {
 Meter::Meter(MultimeterKind kind, ViSession firstHandle, Function resetFunction)
     : kind_(kind), resetFunction_(resetFunction), next_(firstHandle) {}
 
+template <typename Change> ViStatus Meter::withSettings(ViSession vi, Change change) {
+    Lock lock(benchMutex());
+    Session *s = nullptr;
+    if (ViStatus st = find(vi, s); st != VI_SUCCESS)
+        return st;
+    return change(s->settings);
+}
+
 ViStatus Meter::find(ViSession vi, Session *&s) {
     auto it = sessions_.find(vi);
     if (it == sessions_.end())
@@ -152,58 +160,50 @@ ViStatus Meter::close(ViSession vi) {
 }
 
 ViStatus Meter::reset(ViSession vi) {
-    Lock lock(benchMutex());
-    Session *s = nullptr;
-    if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-        return st;
-    s->settings = Settings{};
-    s->settings.function = resetFunction_;
-    return VI_SUCCESS;
+    return withSettings(vi, [&](Settings &set) -> ViStatus {
+        set = Settings{};
+        set.function = resetFunction_;
+        return VI_SUCCESS;
+    });
 }
 
 ViStatus Meter::setRange(ViSession vi, Function f, ViInt32 autoRange, ViReal64 range) {
-    Lock lock(benchMutex());
-    Session *s = nullptr;
-    if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-        return st;
-    if (!(range > 0))
-        return VI_ERROR_PARAMETER3;
-    const auto &ranges = kRanges[index(f)];
-    ViStatus status = VI_SUCCESS;
-    double chosen = ranges.back();
-    if (range > ranges.back() * (1 + 1e-9))
-        status = DMM_WARN_RANGE_LIMITED;
-    else
-        chosen = *std::find_if(ranges.begin(), ranges.end(),
-                               [range](double r) { return r >= range * (1 - 1e-9); });
-    s->settings.range[index(f)] = chosen;
-    s->settings.autoRange[index(f)] = autoRange != 0;
-    return status;
+    return withSettings(vi, [&](Settings &set) -> ViStatus {
+        if (!(range > 0))
+            return VI_ERROR_PARAMETER3;
+        const auto &ranges = kRanges[index(f)];
+        ViStatus status = VI_SUCCESS;
+        double chosen = ranges.back();
+        if (range > ranges.back() * (1 + 1e-9))
+            status = DMM_WARN_RANGE_LIMITED;
+        else
+            chosen = *std::find_if(ranges.begin(), ranges.end(),
+                                   [range](double r) { return r >= range * (1 - 1e-9); });
+        set.range[index(f)] = chosen;
+        set.autoRange[index(f)] = autoRange != 0;
+        return status;
+    });
 }
 
 ViStatus Meter::setNplc(ViSession vi, Function f, ViReal64 nplc) {
-    Lock lock(benchMutex());
-    Session *s = nullptr;
-    if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-        return st;
-    if (!(nplc > 0 && nplc <= 1000))
-        return VI_ERROR_PARAMETER2;
-    if (f == Function::None)
-        std::fill(std::begin(s->settings.nplc), std::end(s->settings.nplc), nplc);
-    else
-        s->settings.nplc[index(f)] = nplc;
-    return VI_SUCCESS;
+    return withSettings(vi, [&](Settings &set) -> ViStatus {
+        if (!(nplc > 0 && nplc <= 1000))
+            return VI_ERROR_PARAMETER2;
+        if (f == Function::None)
+            std::fill(std::begin(set.nplc), std::end(set.nplc), nplc);
+        else
+            set.nplc[index(f)] = nplc;
+        return VI_SUCCESS;
+    });
 }
 
 ViStatus Meter::select(ViSession vi, Function f) {
-    Lock lock(benchMutex());
-    Session *s = nullptr;
-    if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-        return st;
-    if (f == Function::None)
-        return VI_ERROR_PARAMETER2;
-    s->settings.function = f;
-    return VI_SUCCESS;
+    return withSettings(vi, [&](Settings &set) -> ViStatus {
+        if (f == Function::None)
+            return VI_ERROR_PARAMETER2;
+        set.function = f;
+        return VI_SUCCESS;
+    });
 }
 
 ViStatus Meter::configure(ViSession vi, Function f) {
@@ -211,55 +211,45 @@ ViStatus Meter::configure(ViSession vi, Function f) {
 }
 
 ViStatus Meter::reconfigure(ViSession vi) {
-    Lock lock(benchMutex());
-    Session *s = nullptr;
-    if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-        return st;
-    return s->settings.function == Function::None ? DMM_ERROR_NO_FUNCTION : VI_SUCCESS;
+    return withSettings(vi, [&](Settings &set) -> ViStatus {
+        return set.function == Function::None ? DMM_ERROR_NO_FUNCTION : VI_SUCCESS;
+    });
 }
 
 ViStatus Meter::triggerCount(ViSession vi, ViInt32 count) {
-    Lock lock(benchMutex());
-    Session *s = nullptr;
-    if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-        return st;
-    if (count < 1 || count > 1000)
-        return VI_ERROR_PARAMETER2;
-    s->settings.triggerCount = count;
-    return VI_SUCCESS;
+    return withSettings(vi, [&](Settings &set) -> ViStatus {
+        if (count < 1 || count > 1000)
+            return VI_ERROR_PARAMETER2;
+        set.triggerCount = count;
+        return VI_SUCCESS;
+    });
 }
 
 ViStatus Meter::triggerDelay(ViSession vi, ViInt32, ViReal64 delay) {
-    Lock lock(benchMutex());
-    Session *s = nullptr;
-    if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-        return st;
-    if (!(delay >= 0 && delay <= 3600))
-        return VI_ERROR_PARAMETER3;
-    s->settings.triggerDelay = delay;
-    return VI_SUCCESS;
+    return withSettings(vi, [&](Settings &set) -> ViStatus {
+        if (!(delay >= 0 && delay <= 3600))
+            return VI_ERROR_PARAMETER3;
+        set.triggerDelay = delay;
+        return VI_SUCCESS;
+    });
 }
 
 ViStatus Meter::triggerSource(ViSession vi, ViInt32 source) {
-    Lock lock(benchMutex());
-    Session *s = nullptr;
-    if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-        return st;
-    if (source < 0 || source > 7)
-        return VI_ERROR_PARAMETER2;
-    s->settings.triggerSource = source;
-    return VI_SUCCESS;
+    return withSettings(vi, [&](Settings &set) -> ViStatus {
+        if (source < 0 || source > 7)
+            return VI_ERROR_PARAMETER2;
+        set.triggerSource = source;
+        return VI_SUCCESS;
+    });
 }
 
 ViStatus Meter::initiate(ViSession vi) {
-    Lock lock(benchMutex());
-    Session *s = nullptr;
-    if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-        return st;
-    if (s->settings.function == Function::None)
-        return DMM_ERROR_NO_FUNCTION;
-    s->settings.initiated = true;
-    return VI_SUCCESS;
+    return withSettings(vi, [&](Settings &set) -> ViStatus {
+        if (set.function == Function::None)
+            return DMM_ERROR_NO_FUNCTION;
+        set.initiated = true;
+        return VI_SUCCESS;
+    });
 }
 
 // count readings of function f, each after its integration time; the bench is

@@ -86,6 +86,8 @@ public:
 
 private:
     ViStatus find(ViSession vi, Session *&s);
+    // Under the bench's lock: change(settings of the session) -> status.
+    template <typename Change> ViStatus withSettings(ViSession vi, Change change);
     ViStatus take(ViSession vi, Function f, int count, double timeout, ViReal64 readings[]);
 
     ortav::sim::MultimeterKind kind_;

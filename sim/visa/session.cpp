@@ -119,6 +119,13 @@ Session *findSession(ViObject vi) {
     return it == table().sessions.end() ? nullptr : &it->second;
 }
 
+ViStatus findInstrument(ViObject vi, Session *&s) {
+    s = findSession(vi);
+    if (!s)
+        return VI_ERROR_INV_OBJECT;
+    return s->kind == SessionKind::Instrument ? VI_SUCCESS : VI_ERROR_NSUP_OPER;
+}
+
 ViSession addSession(Session s) {
     Table &t = table();
     while (t.nextHandle == 0 || t.sessions.count(t.nextHandle))

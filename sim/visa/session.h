@@ -42,6 +42,9 @@ struct Session {
 
 // The session of a handle, or nullptr.
 Session *findSession(ViObject vi);
+// An instrument session: VI_ERROR_INV_OBJECT for no session, VI_ERROR_NSUP_OPER
+// for a resource manager's.
+ViStatus findInstrument(ViObject vi, Session *&s);
 ViSession addSession(Session s);
 // Closes a session; a resource manager takes its find lists and instruments with it.
 void removeSession(ViSession vi);

@@ -214,21 +214,17 @@ SIMVISA_EXPORT ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar desc[]
 SIMVISA_EXPORT ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout,
                                ViConstKeyId requestedKey, ViChar accessKey[]) {
     Guard g(sim::benchMutex());
-    Session *s = findSession(vi);
-    if (!s)
-        return VI_ERROR_INV_OBJECT;
-    if (s->kind != SessionKind::Instrument)
-        return VI_ERROR_NSUP_OPER;
+    Session *s = nullptr;
+    if (ViStatus st = findInstrument(vi, s); st != VI_SUCCESS)
+        return st;
     return acquireLock(vi, *s, lockType, timeout, requestedKey, accessKey);
 }
 
 SIMVISA_EXPORT ViStatus viUnlock(ViSession vi) {
     Guard g(sim::benchMutex());
-    Session *s = findSession(vi);
-    if (!s)
-        return VI_ERROR_INV_OBJECT;
-    if (s->kind != SessionKind::Instrument)
-        return VI_ERROR_NSUP_OPER;
+    Session *s = nullptr;
+    if (ViStatus st = findInstrument(vi, s); st != VI_SUCCESS)
+        return st;
     return releaseLock(*s);
 }
 
@@ -236,11 +232,9 @@ SIMVISA_EXPORT ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPU
     Guard g(sim::benchMutex());
     if (retCnt)
         *retCnt = 0;
-    Session *s = findSession(vi);
-    if (!s)
-        return VI_ERROR_INV_OBJECT;
-    if (s->kind != SessionKind::Instrument)
-        return VI_ERROR_NSUP_OPER;
+    Session *s = nullptr;
+    if (ViStatus st = findInstrument(vi, s); st != VI_SUCCESS)
+        return st;
     if (!buf && cnt)
         return VI_ERROR_INV_PARAMETER;
     size_t written = 0;
@@ -254,11 +248,9 @@ SIMVISA_EXPORT ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32
     Guard g(sim::benchMutex());
     if (retCnt)
         *retCnt = 0;
-    Session *s = findSession(vi);
-    if (!s)
-        return VI_ERROR_INV_OBJECT;
-    if (s->kind != SessionKind::Instrument)
-        return VI_ERROR_NSUP_OPER;
+    Session *s = nullptr;
+    if (ViStatus st = findInstrument(vi, s); st != VI_SUCCESS)
+        return st;
     if (!buf && cnt)
         return VI_ERROR_INV_PARAMETER;
     size_t got = 0;
@@ -270,11 +262,9 @@ SIMVISA_EXPORT ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32
 
 SIMVISA_EXPORT ViStatus viClear(ViSession vi) {
     Guard g(sim::benchMutex());
-    Session *s = findSession(vi);
-    if (!s)
-        return VI_ERROR_INV_OBJECT;
-    if (s->kind != SessionKind::Instrument)
-        return VI_ERROR_NSUP_OPER;
+    Session *s = nullptr;
+    if (ViStatus st = findInstrument(vi, s); st != VI_SUCCESS)
+        return st;
     if (ViStatus st = checkAccess(vi, *s); st != VI_SUCCESS)
         return st;
     s->input.clear();
@@ -285,11 +275,9 @@ SIMVISA_EXPORT ViStatus viClear(ViSession vi) {
 SIMVISA_EXPORT ViStatus viVQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt,
                                   ViVAList params) {
     Guard g(sim::benchMutex());
-    Session *s = findSession(vi);
-    if (!s)
-        return VI_ERROR_INV_OBJECT;
-    if (s->kind != SessionKind::Instrument)
-        return VI_ERROR_NSUP_OPER;
+    Session *s = nullptr;
+    if (ViStatus st = findInstrument(vi, s); st != VI_SUCCESS)
+        return st;
     va_list args;
     va_copy(args, params);
     std::string command;
