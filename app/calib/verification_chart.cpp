@@ -11,6 +11,7 @@
 #include <QLineSeries>
 #include <QPointer>
 #include <QScatterSeries>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -31,8 +32,9 @@ struct State {
     std::vector<JudgedPoint> points;
     int mode = 1;
     QPointer<QChartView> view;
-    bool built = false; // the view was made for this sheet
-    bool stale = false; // points came while the chart was hidden
+    bool built = false;         // the view was made for this sheet
+    bool stale = false;         // points came since the last redraw
+    bool redrawPending = false; // a redraw of the shown chart is on its way
     // Made once with the view and refilled on every redraw.
     QLineSeries *upper = nullptr, *lower = nullptr;
     QScatterSeries *channel[2] = {nullptr, nullptr};
@@ -207,6 +209,25 @@ void redraw() {
     s.y->setLabelFormat(resistance ? "%.2f" : "%.3f");
 }
 
+// Laying out the markers costs more than a point's settle time: a hidden chart
+// is brought up to date when it is shown, saved or looked at, a shown one a few
+// times a second at the most.
+constexpr int kRedrawIntervalMs = 250;
+
+void pointsChanged() {
+    State &s = state();
+    s.stale = true;
+    if (s.redrawPending || !verificationChartShown() || !s.view)
+        return;
+    s.redrawPending = true;
+    QTimer::singleShot(kRedrawIntervalMs, s.view.data(), [] {
+        State &now = state();
+        now.redrawPending = false;
+        if (now.stale && verificationChartShown())
+            redraw();
+    });
+}
+
 } // namespace
 
 void verificationChartAdd(const JudgedPoint &p) {
@@ -214,12 +235,7 @@ void verificationChartAdd(const JudgedPoint &p) {
     State &s = state();
     s.points.push_back(p);
     s.mode = p.mode;
-    // Laying out the markers costs far more than a point's settle time; a
-    // hidden chart is brought up to date when it is shown, saved or looked at.
-    if (verificationChartShown())
-        redraw();
-    else
-        s.stale = true;
+    pointsChanged();
 }
 
 void verificationChartClear() {
@@ -227,10 +243,7 @@ void verificationChartClear() {
     State &s = state();
     s.points.clear();
     s.points.shrink_to_fit();
-    if (verificationChartShown())
-        redraw();
-    else
-        s.stale = true;
+    pointsChanged();
 }
 
 void showVerificationChart(bool on) {
