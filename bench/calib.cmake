@@ -5,11 +5,7 @@ if(TARGET ortav_calib AND TARGET ortav_bench)
   ortav_add_benchmark(bench_calib SOURCES calib_bench.cpp
                       LIBS ortav_calib ortav_app ortav_msgp ortav_bench Qt6::Test)
   target_include_directories(bench_calib PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  foreach(lib ortav_simvisa carrik_32 ortav_math tarnel_32 hpe1412_32 hp3458a mervd sulvat)
-    if(TARGET ${lib})
-      add_dependencies(bench_calib ${lib})
-    endif()
-  endforeach()
+  ortav_builds_loaded_libraries(bench_calib)
 endif()
 if(TARGET bench_calib)
   # Time the disk syncs of the protocol and the results apart.
