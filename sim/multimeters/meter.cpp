@@ -303,22 +303,21 @@ ViStatus Meter::take(ViSession vi, Function f, int count, double timeout, ViReal
 }
 
 ViStatus Meter::fetch(ViSession vi, double timeoutSeconds, ViReal64 readings[], ViInt32 *count) {
-    Function f;
-    int n;
-    {
-        Lock lock(benchMutex());
-        Session *s = nullptr;
-        if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-            return st;
+    Function f = Function::None;
+    int n = 0;
+    const ViStatus claimed = withSettings(vi, [&](Settings &set) -> ViStatus {
         if (!readings || !count)
             return !readings ? VI_ERROR_PARAMETER3 : VI_ERROR_PARAMETER4;
-        if (!s->settings.initiated)
+        if (!set.initiated)
             return DMM_ERROR_NOT_INITIATED;
-        s->settings.initiated = false;
-        f = s->settings.function;
-        n = s->settings.triggerCount;
+        set.initiated = false;
+        f = set.function;
+        n = set.triggerCount;
         *count = 0;
-    }
+        return VI_SUCCESS;
+    });
+    if (claimed != VI_SUCCESS)
+        return claimed;
     const ViStatus st = take(vi, f, n, timeoutSeconds, readings);
     if (st == VI_SUCCESS || st == DMM_ERROR_OVERLOAD)
         *count = n;
@@ -326,38 +325,34 @@ ViStatus Meter::fetch(ViSession vi, double timeoutSeconds, ViReal64 readings[], 
 }
 
 ViStatus Meter::measure(ViSession vi, Function f, bool needConfigured, ViReal64 *reading) {
-    {
-        Lock lock(benchMutex());
-        Session *s = nullptr;
-        if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-            return st;
+    const ViStatus st = withSettings(vi, [&](Settings &set) -> ViStatus {
         if (f == Function::None)
             return VI_ERROR_PARAMETER2;
         if (!reading)
             return VI_ERROR_PARAMETER3;
-        if (needConfigured && s->settings.function != f)
+        if (needConfigured && set.function != f)
             return DMM_ERROR_NO_FUNCTION;
-        s->settings.function = f;
-    }
-    return take(vi, f, 1, kDefaultTimeout, reading);
+        set.function = f;
+        return VI_SUCCESS;
+    });
+    return st != VI_SUCCESS ? st : take(vi, f, 1, kDefaultTimeout, reading);
 }
 
 ViStatus Meter::read(ViSession vi, ViInt32 *count, ViReal64 readings[]) {
-    Function f;
-    int n;
-    {
-        Lock lock(benchMutex());
-        Session *s = nullptr;
-        if (ViStatus st = find(vi, s); st != VI_SUCCESS)
-            return st;
+    Function f = Function::None;
+    int n = 0;
+    const ViStatus claimed = withSettings(vi, [&](Settings &set) -> ViStatus {
         if (!count || !readings)
             return !count ? VI_ERROR_PARAMETER2 : VI_ERROR_PARAMETER3;
         *count = 0;
-        if (s->settings.function == Function::None)
+        if (set.function == Function::None)
             return DMM_ERROR_NO_FUNCTION;
-        f = s->settings.function;
-        n = s->settings.triggerCount;
-    }
+        f = set.function;
+        n = set.triggerCount;
+        return VI_SUCCESS;
+    });
+    if (claimed != VI_SUCCESS)
+        return claimed;
     const ViStatus st = take(vi, f, n, kDefaultTimeout * n, readings);
     if (st == VI_SUCCESS || st == DMM_ERROR_OVERLOAD)
         *count = n;
