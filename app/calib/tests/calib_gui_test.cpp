@@ -342,10 +342,16 @@ private slots:
         QVERIFY(ui::test::click(cpPanel, CP_WRITE));
         QCOMPARE(std::memcmp(module().eeprom().data(), &record()->coeff, sizeof(CoeffImage)), 0);
         showVerification();
+        ortav::clock::clearWaits();
         runAutomatic();
         QCOMPARE(o.base.messages.back(),
                  std::string("ORTAV|Автоповерка завершена,\nнеисправностей не обнаружено."));
         QCOMPARE(rows(PP_TABLE_R) + rows(PP_TABLE_I), 94);
+        // The run's own settling waits: two as each pass begins, one per point.
+        int settles = 0;
+        for (double w : ortav::clock::waits())
+            settles += w == 0.05 ? 1 : 0;
+        QCOMPARE(settles, 4 * 2 + 94);
         const std::vector<std::string> lines =
             split(ortav::text::fromCp1251(slurp(dir / "ortav.log")), "\r\n");
         QCOMPARE(int(lines.size()), kRunLines);
