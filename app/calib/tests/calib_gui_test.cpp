@@ -5,6 +5,7 @@
 #include "front_panel_harness.h"
 
 #include "calib.h"
+#include "calibration_progress.h"
 #include "cp1251.h"
 #include "linked_parts.h"
 #include "msgp.h"
@@ -586,6 +587,29 @@ private slots:
         QVERIFY(ui::test::click(cpPanel, CP_DEFAULT));
         QCOMPARE(cell(cpPanel, CP_TABLE, 1, 6), 600.0);
         QVERIFY(module().eeprom() == eeprom);
+    }
+
+    // The module stops taking current settings once the resistors are measured:
+    // the driver's text is on the status line, the current cells keep their
+    // values, and the run still ends as every run does (module reset, the
+    // message panel gone, the normal cursor).
+    void calibrationEndsCleanlyWhenTheCurrentPhaseFails() {
+        startOn(deviatingBench());
+        const double before[2] = {cell(cpPanel, CP_TABLE_I, 1, 1), cell(cpPanel, CP_TABLE_I, 2, 1)};
+        const int observer = ortav::calib::addCalibrationObserver([](const auto &v) {
+            if (v.kind == ortav::calib::CalibrationValue::Series && v.chan == 2)
+                module().config().faults.access.push_back({0x0C, false, true}); // DAC writes
+        });
+        QCOMPARE(Calibrate(0), 0);
+        ortav::calib::removeCalibrationObserver(observer);
+        QVERIFY2(text(mp, MP_MSG).find("ortav_config") != std::string::npos,
+                 text(mp, MP_MSG).c_str());
+        QCOMPARE(cell(cpPanel, CP_TABLE_I, 1, 1), before[0]);
+        QCOMPARE(cell(cpPanel, CP_TABLE_I, 2, 1), before[1]);
+        QVERIFY(std::fabs(cell(cpPanel, CP_TABLE, 2, 19) - 0.52) < 0.002); // the resistors are in
+        QVERIFY(!ui::test::isPanelShown(msgpPanel()));
+        QVERIFY(!module().channel(1).connected && !module().channel(2).connected);
+        QCOMPARE(module().channel(1).code, 0u);
     }
 
     // Calibrating channel 2 only leaves channel 1's resistors alone but still
