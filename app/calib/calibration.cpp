@@ -86,6 +86,7 @@ int calibrateRun(int chan, DeviceData *rec) {
     SetWaitCursor(1);
     configMultimeter(kFuncResistance);
     SetActiveCtrl(cpPanel, CP_TABLE);
+    SetActiveTableCell(cpPanel, CP_TABLE, MakePoint(1, 1));
     SetCtrlAttribute(cpPanel, CP_TABLE, ATTR_FIRST_VISIBLE_ROW, 3);
 
     // Each resistor alone.

@@ -982,6 +982,26 @@ int GetNumTableRows(int p, int id, int *count) {
     return 0;
 }
 
+int SetActiveTableCell(int p, int id, Point cell) {
+    Table *t = tableOf(p, id);
+    if (t == nullptr)
+        return UIE_BAD_CONTROL;
+    if (!cellOk(t, cell))
+        return UIE_BAD_INDEX;
+    t->setCurrentCell(cell.y - 1, cell.x - 1);
+    return 0;
+}
+
+int GetActiveTableCell(int p, int id, Point *cell) {
+    Table *t = tableOf(p, id);
+    if (t == nullptr)
+        return UIE_BAD_CONTROL;
+    if (cell == nullptr)
+        return UIE_BAD_VALUE;
+    *cell = MakePoint(t->currentColumn() + 1, t->currentRow() + 1);
+    return 0;
+}
+
 int SetTableCellVal(int p, int id, Point cell, double value) {
     Table *t = tableOf(p, id);
     if (t == nullptr)

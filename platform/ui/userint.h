@@ -219,6 +219,9 @@ int SetTableCellAttribute(int panel, int control, Point cell, int attribute, int
 int GetTableCellAttribute(int panel, int control, Point cell, int attribute, int *value);
 int SetTableRowAttribute(int panel, int control, int row, int attribute, const char *value);
 int GetTableRowAttribute(int panel, int control, int row, int attribute, std::string &value);
+// The cell the keyboard works on.
+int SetActiveTableCell(int panel, int control, Point cell);
+int GetActiveTableCell(int panel, int control, Point *cell);
 // Column `column`, rows first..first+count-1, from or into `values`.
 int SetTableColumnVals(int panel, int control, int column, int firstRow, int count,
                        const double *values);

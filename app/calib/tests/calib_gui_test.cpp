@@ -235,6 +235,9 @@ private slots:
         startOn(deviatingBench());
         QVERIFY(ui::test::chooseMenuItem(GetPanelMenuBar(mp), MENU_EXE_CALIBR));
         QVERIFY(o.confirms.empty()); // every resistor within 30 % of nominal
+        Point active{};
+        GetActiveTableCell(cpPanel, CP_TABLE, &active);
+        QCOMPARE(active.x * 100 + active.y, 101); // the keyboard starts at the first cell
 
         // The tables hold the real values.
         for (int c = 1; c <= 2; ++c) {

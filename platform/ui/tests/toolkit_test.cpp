@@ -303,6 +303,12 @@ private slots:
         int colour = 0;
         GetTableCellAttribute(p, M_TABLE, MakePoint(2, 5), ATTR_TEXT_COLOR, &colour);
         QCOMPARE(colour, static_cast<int>(VAL_RED));
+        QCOMPARE(SetActiveTableCell(p, M_TABLE, MakePoint(2, 4)), 0);
+        QCOMPARE(SetActiveTableCell(p, M_TABLE, MakePoint(2, 6)), static_cast<int>(UIE_BAD_INDEX));
+        Point active{};
+        QCOMPARE(GetActiveTableCell(p, M_TABLE, &active), 0);
+        QCOMPARE(active.x, 2);
+        QCOMPARE(active.y, 4);
         SetTableRowAttribute(p, M_TABLE, 1, ATTR_LABEL_TEXT, "новая");
         GetTableRowAttribute(p, M_TABLE, 1, ATTR_LABEL_TEXT, text);
         QCOMPARE(text, std::string("новая"));
