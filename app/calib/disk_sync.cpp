@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <fcntl.h>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -28,8 +29,16 @@ public:
         if (copy < 0)
             return ::fdatasync(fd) == 0;
         std::unique_lock<std::mutex> g(lock_);
-        if (!worker_.joinable())
-            worker_ = std::thread([this] { run(); });
+        if (!worker_.joinable()) {
+            try {
+                worker_ = std::thread([this] { run(); });
+            } catch (const std::system_error &) { // no thread to be had: sync here
+                g.unlock();
+                const bool ok = ::fdatasync(copy) == 0;
+                ::close(copy);
+                return ok;
+            }
+        }
         pending_.push_back(copy);
         g.unlock();
         wake_.notify_all();
