@@ -481,6 +481,14 @@ private slots:
         QVERIFY(std::fabs(cell(cpPanel, CP_TABLE, 1, 2) - real2) < 1e-9);
 
         // Current point 2 of channel 1: resistor 8 as the shunt, DAC code 41.
+        // With no value for the shunt there is nothing to work the current out with.
+        SetTableCellVal(cpPanel, CP_TABLE, MakePoint(1, 8), "");
+        const std::size_t dpBefore = o.dpShown.size();
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE_I, 1, 2));
+        QCOMPARE(o.base.messages.back(),
+                 std::string("Калибровка ORTAV|В таблице нет сопротивления резистора 8 канала 1, "
+                             "через который измеряется ток.\nСначала откалибруйте этот резистор."));
+        QCOMPARE(o.dpShown.size(), dpBefore);
         SetTableCellVal(cpPanel, CP_TABLE, MakePoint(1, 8), ch1.series + ch1.resistor[7]);
         const double expectU = (41 - ch1.offset) / ch1.gain * (ch1.series + ch1.resistor[7]);
         const double pointBefore = cell(cpPanel, CP_TABLE_I, 1, 2);
@@ -613,6 +621,23 @@ private slots:
         QVERIFY(!ui::test::isPanelShown(msgpPanel()));
         QVERIFY(!module().channel(1).connected && !module().channel(2).connected);
         QCOMPARE(module().channel(1).code, 0u);
+
+        // The module works again, but now the multimeter stops answering: no
+        // voltage reading, so no current is made up; the cells stay as they were.
+        module().config().faults.access.clear();
+        const double currents[4] = {calCurrent[0], calCurrent[1], calCurrent[2], calCurrent[3]};
+        const int silencer = ortav::calib::addCalibrationObserver([](const auto &v) {
+            if (v.kind == ortav::calib::CalibrationValue::Series && v.chan == 2)
+                ortav::sim::bench().findResource(kCarrier)->faults.silent = true;
+        });
+        QCOMPARE(Calibrate(0), 0);
+        ortav::calib::removeCalibrationObserver(silencer);
+        ortav::sim::bench().findResource(kCarrier)->faults.silent = false;
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(calCurrent[i], currents[i]);
+        QCOMPARE(cell(cpPanel, CP_TABLE_I, 1, 1), before[0]);
+        QCOMPARE(cell(cpPanel, CP_TABLE_I, 2, 1), before[1]);
+        QVERIFY(!ui::test::isPanelShown(msgpPanel()));
     }
 
     // Calibrating channel 2 only leaves channel 1's resistors alone but still
