@@ -26,8 +26,9 @@ void showMathIntegrity() {
         char date[KELMOR_DATE_SIZE] = "";
         GetFInfo(found, version, date, nullptr, nullptr);
         char line[256];
+        // The CRC of the file as it lies on disk, as any other checker of the file computes it.
         std::snprintf(line, sizeof line, "ortav_math.dll, версия:%s, дата:%s, CRC32=%08X", version,
-                      date, static_cast<unsigned>(computed));
+                      date, static_cast<unsigned>(whole));
         SetCtrlVal(aboutPanel, ABOUT_CERT_MSG, line);
     }
     ClosePathFName(search);
