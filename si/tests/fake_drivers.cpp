@@ -88,6 +88,15 @@ FAKE_ERROR(hp3458a_error_message)
 FAKE_INT_REAL(hp3458a_resRang)
 FAKE_MEASURE(hp3458a_measure_Q)
 
+ViStatus fake_mervd_init(ViConstRsrc rsrc, ViInt32 a, ViInt32 b, ViSession *vi) {
+    const ViStatus st =
+        record("mervd_init", std::string(rsrc) + "," + std::to_string(a) + "," + std::to_string(b));
+    *vi = st < 0 ? ViSession{0} : ViSession{kDMM};
+    return st;
+}
+FAKE_REAL(mervd_currDcNplc)
+FAKE_REAL(mervd_voltDcNplc)
+FAKE_INT_REAL(mervd_currDcRang)
 FAKE_SESSION(mervd_close)
 FAKE_ERROR(mervd_error_message)
 FAKE_INT_REAL(mervd_voltDcRang)
@@ -147,6 +156,10 @@ void installFakeDrivers() {
     p_hp3458a_error_message = fake_hp3458a_error_message;
     p_hp3458a_resRang = fake_hp3458a_resRang;
     p_hp3458a_measure_Q = fake_hp3458a_measure_Q;
+    p_mervd_init = fake_mervd_init;
+    p_mervd_currDcNplc = fake_mervd_currDcNplc;
+    p_mervd_voltDcNplc = fake_mervd_voltDcNplc;
+    p_mervd_currDcRang = fake_mervd_currDcRang;
     p_mervd_close = fake_mervd_close;
     p_mervd_error_message = fake_mervd_error_message;
     p_mervd_voltDcRang = fake_mervd_voltDcRang;

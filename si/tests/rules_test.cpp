@@ -313,6 +313,28 @@ TEST_F(Rules, TheHP1412OpenSequenceGoesOnAfterAWarning) {
     EXPECT_EQ(host().panel.back(), "hide");
 }
 
+// The maker's DMM: its voltage range automatic, its current range fixed.
+TEST_F(Rules, TheDMMOpenSequence) {
+    InstrumentEntry d = entry("VXI0::32::INSTR", mervd_MODEL_CODE);
+    host().choice = {{mervd_MODEL_CODE, &d}};
+    EXPECT_EQ(SelectDMM(), 0);
+    EXPECT_EQ(calls(), (std::vector<std::string>{
+                           "mervd_init(VXI0::32::INSTR,1,1)", "mervd_currDcNplc(13,100)",
+                           "mervd_voltDcNplc(13,100)", "mervd_voltDcRang(13,1,10)",
+                           "mervd_currDcRang(13,0,0.01)"}));
+    EXPECT_EQ(viDMM, kDMM);
+    EXPECT_EQ(host().ledColors, std::vector<int>{0x00FF00});
+
+    // An error ends it there, with the driver's text on the status line.
+    installFakeDrivers();
+    host().clear();
+    host().choice = {{mervd_MODEL_CODE, &d}};
+    fakes().fail["mervd_voltDcNplc"] = -6;
+    EXPECT_EQ(SelectDMM(), -6);
+    EXPECT_EQ(calls().back(), "mervd_error_message(0,-6)");
+    EXPECT_EQ(host().statusLines, std::vector<std::string>{"p_mervd_voltDcNplc <mervd -6>"});
+}
+
 TEST_F(Rules, RangeCallsThatAreNeverReported) {
     open({kHP3458});
     fakes().fail["hp3458a_resRang"] = -9;
