@@ -1,31 +1,26 @@
 #include "calibration_progress.h"
 
-#include <map>
+#include "observers.h"
 
 namespace ortav::calib {
 
 namespace {
-std::map<int, CalibrationObserver> &observers() {
-    static std::map<int, CalibrationObserver> o;
+Observers<CalibrationValue> &observers() {
+    static Observers<CalibrationValue> o;
     return o;
 }
-int g_nextId = 1;
 } // namespace
 
 int addCalibrationObserver(CalibrationObserver observer) {
-    const int id = g_nextId++;
-    observers()[id] = std::move(observer);
-    return id;
+    return observers().add(std::move(observer));
 }
 
 void removeCalibrationObserver(int id) {
-    observers().erase(id);
+    observers().remove(id);
 }
 
 void calibrationValue(const CalibrationValue &v) {
-    const auto copy = observers(); // an observer may remove itself
-    for (const auto &[id, observer] : copy)
-        observer(v);
+    observers().notify(v);
 }
 
 } // namespace ortav::calib

@@ -1,29 +1,25 @@
 #include "judged_points.h"
 
 #include "calib.h"
+#include "observers.h"
 #include "results_csv.h"
 #include "verification_chart.h"
-
-#include <map>
 
 namespace ortav::calib {
 
 namespace {
-std::map<int, JudgedObserver> &observers() {
-    static std::map<int, JudgedObserver> o;
+Observers<JudgedPoint> &observers() {
+    static Observers<JudgedPoint> o;
     return o;
 }
-int g_nextId = 1;
 } // namespace
 
 int addJudgedObserver(JudgedObserver observer) {
-    const int id = g_nextId++;
-    observers()[id] = std::move(observer);
-    return id;
+    return observers().add(std::move(observer));
 }
 
 void removeJudgedObserver(int id) {
-    observers().erase(id);
+    observers().remove(id);
 }
 
 void pointJudged(const JudgedPoint &p) {
@@ -32,9 +28,7 @@ void pointJudged(const JudgedPoint &p) {
     if (logFile > 0)
         appendCsvRow(besideProtocol(logFileName, ".csv"), p);
     verificationChartAdd(p);
-    const auto copy = observers(); // an observer may remove itself
-    for (const auto &[id, observer] : copy)
-        observer(p);
+    observers().notify(p);
 }
 
 } // namespace ortav::calib
