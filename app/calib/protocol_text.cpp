@@ -6,17 +6,6 @@
 
 namespace ortav::calib {
 
-CNumbers::CNumbers()
-    : c_(newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0))),
-      previous_(c_ != static_cast<locale_t>(0) ? uselocale(c_) : static_cast<locale_t>(0)) {}
-
-CNumbers::~CNumbers() {
-    if (c_ != static_cast<locale_t>(0)) {
-        uselocale(previous_);
-        freelocale(c_);
-    }
-}
-
 double percentOf(double value, double set) {
     return set != 0.0 ? std::fabs(100.0 * value / set) : 0.0;
 }

@@ -3,9 +3,9 @@
 // UTF-8 here; the protocol file holds them in code page 1251.
 #pragma once
 
-#include <clocale>
+#include "c_numbers.h"
+
 #include <ctime>
-#include <locale.h>
 #include <string>
 
 namespace ortav::calib {
@@ -39,20 +39,8 @@ inline constexpr const char *kClosingPassed =
 inline constexpr const char *kClosingPassedScreen =
     "Автоповерка завершена,\nнеисправностей не обнаружено.";
 
-// Numbers in the protocol and in messages are written with a decimal point
-// whatever the process's locale (the UI run time adopts the user's, which may
-// use a comma): formatting runs inside one of these.
-class CNumbers {
-public:
-    CNumbers();
-    ~CNumbers();
-    CNumbers(const CNumbers &) = delete;
-    CNumbers &operator=(const CNumbers &) = delete;
-
-private:
-    locale_t c_;
-    locale_t previous_;
-};
+// Numbers in the protocol and in messages: formatting runs inside one of these.
+using CNumbers = ortav::text::CNumbers;
 
 // |100 * value / set|, or 0 when set is 0.
 double percentOf(double value, double set);

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 
+#include "c_numbers.h"
 #include "visa.h"
 
 namespace ortav::simvisa {
@@ -65,28 +65,9 @@ bool parseSpec(const char *&p, Spec &s, bool reading) {
     return true;
 }
 
-// Numbers are written and read with a decimal point whatever the process's
-// locale: the library is loaded into any program, and one that adopted the
-// user's locale (Qt does) would otherwise send "1,5" to an instrument.
-locale_t cLocale() {
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return c;
-}
-
-class CNumbers {
-public:
-    CNumbers()
-        : previous_(cLocale() != static_cast<locale_t>(0) ? uselocale(cLocale()) : nullptr) {}
-    ~CNumbers() {
-        if (previous_ != static_cast<locale_t>(0))
-            uselocale(previous_);
-    }
-    CNumbers(const CNumbers &) = delete;
-    CNumbers &operator=(const CNumbers &) = delete;
-
-private:
-    locale_t previous_;
-};
+// The library is loaded into any program, and one that adopted the user's
+// locale (Qt does) would otherwise send "1,5" to an instrument.
+using ortav::text::CNumbers;
 
 template <class T> void appendFormatted(std::string &out, const std::string &spec, T value) {
     CNumbers numbers;
