@@ -6,6 +6,7 @@
 #include "ortav.h"
 #include "p_ortav.h"
 #include "userint.h"
+#include "verification_chart.h"
 
 int ResetCB(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT)
@@ -52,6 +53,7 @@ int setModeCB(int panel, int, int event, void *, int, int) {
     SetCtrlVal(panel, PP_ED_IZM_2, resistance ? "Ом" : "В");
     SetCtrlAttribute(panel, PP_TABLE_R, ATTR_VISIBLE, resistance ? 1 : 0);
     SetCtrlAttribute(panel, PP_TABLE_I, ATTR_VISIBLE, resistance ? 0 : 1);
+    ortav::calib::verificationChartFollowMode(mode);
     return 0;
 }
 

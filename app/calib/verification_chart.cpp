@@ -5,10 +5,14 @@
 #include "front_panel.h"
 #include "p_ortav.h"
 #include "userint.h"
+#include "verification_run.h"
+#include "visa_library.h"
 
+#include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QPointer>
 #include <QScatterSeries>
 #include <QTimer>
@@ -17,6 +21,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
+#include <memory>
 #include <vector>
 
 namespace ortav::calib {
@@ -25,20 +31,222 @@ namespace {
 
 const QColor kChannelColour[2] = {QColor(0x1f, 0x3a, 0x60), QColor(0x2e, 0x8b, 0x57)};
 const QColor kFailedColour(0xFF, 0x00, 0x00);
-const QColor kNormColour(0x80, 0x80, 0x80);
+const QColor kBandColour(0x9a, 0xc8, 0x8a, 0x70);
+const QColor kBandEdge(0x5a, 0x8a, 0x4a);
+
+// One chart with its series and axes; the sheet keeps one, a saved PNG draws
+// a fresh one at its own size.
+struct Drawing {
+    QChart *chart = nullptr;
+    QLineSeries *upper = nullptr, *lower = nullptr;
+    QAreaSeries *band = nullptr;
+    QScatterSeries *within[2] = {nullptr, nullptr};
+    QScatterSeries *beyond[2] = {nullptr, nullptr};
+    QLogValueAxis *xLog = nullptr;
+    QValueAxis *xLinear = nullptr, *y = nullptr;
+    QAbstractAxis *xUsed = nullptr;
+};
+
+void sized(QFont &f, double pixels, bool bold = false) {
+    f.setPixelSize(static_cast<int>(std::lround(pixels)));
+    f.setBold(bold);
+}
+
+// scale 1: the sheet's canvas; larger for a report.
+void build(Drawing &d, double scale) {
+    auto *chart = new QChart;
+    d.chart = chart;
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->legend()->setAlignment(Qt::AlignRight);
+    QFont f = chart->legend()->font();
+    sized(f, 10 * scale);
+    chart->legend()->setFont(f);
+    f = chart->titleFont();
+    sized(f, 11 * scale, true);
+    chart->setTitleFont(f);
+
+    d.upper = new QLineSeries(chart);
+    d.lower = new QLineSeries(chart);
+    d.band = new QAreaSeries(d.upper, d.lower);
+    d.band->setName("норма");
+    d.band->setBrush(kBandColour);
+    QPen edge(kBandEdge);
+    edge.setWidthF(1.0 * scale);
+    d.band->setPen(edge);
+    chart->addSeries(d.band);
+    const QScatterSeries::MarkerShape shape[2] = {QScatterSeries::MarkerShapeCircle,
+                                                  QScatterSeries::MarkerShapeRectangle};
+    for (int c = 0; c < 2; ++c) {
+        auto *s = new QScatterSeries;
+        s->setName(QString("канал %1").arg(c + 1));
+        s->setMarkerShape(shape[c]);
+        s->setMarkerSize(7.0 * scale);
+        s->setColor(kChannelColour[c]);
+        s->setBorderColor(kChannelColour[c]);
+        chart->addSeries(s);
+        d.within[c] = s;
+    }
+    // Drawn last, so nothing covers a failure.
+    for (int c = 0; c < 2; ++c) {
+        auto *s = new QScatterSeries;
+        s->setName(QString("канал %1: не норма").arg(c + 1));
+        s->setMarkerShape(shape[c]);
+        s->setMarkerSize(9.0 * scale);
+        s->setColor(kFailedColour);
+        s->setBorderColor(kChannelColour[c]);
+        chart->addSeries(s);
+        d.beyond[c] = s;
+    }
+
+    d.xLog = new QLogValueAxis;
+    d.xLog->setBase(10.0);
+    d.xLog->setLabelFormat("%g");
+    d.xLog->setMinorTickCount(8); // 2..9 within each decade
+    d.xLinear = new QValueAxis;
+    d.y = new QValueAxis;
+    for (QAbstractAxis *a : std::initializer_list<QAbstractAxis *>{d.xLog, d.xLinear, d.y}) {
+        QFont lf = a->labelsFont();
+        sized(lf, 9 * scale);
+        a->setLabelsFont(lf);
+        QFont tf = a->titleFont();
+        sized(tf, 10 * scale);
+        a->setTitleFont(tf);
+    }
+    chart->addAxis(d.xLog, Qt::AlignBottom);
+    chart->addAxis(d.xLinear, Qt::AlignBottom);
+    chart->addAxis(d.y, Qt::AlignLeft);
+    for (QAbstractSeries *s : chart->series())
+        s->attachAxis(d.y);
+}
+
+// Puts the series on the set-value axis wanted and hides the other.
+void useXAxis(Drawing &d, QAbstractAxis *x) {
+    if (d.xUsed == x)
+        return;
+    for (QAbstractSeries *s : d.chart->series()) {
+        if (d.xUsed != nullptr)
+            s->detachAxis(d.xUsed);
+        s->attachAxis(x);
+    }
+    d.xLog->setVisible(x == d.xLog);
+    d.xLinear->setVisible(x == d.xLinear);
+    d.xUsed = x;
+}
+
+// 1, 2 or 5 times a power of ten, at least `raw`.
+double roundStep(double raw) {
+    if (!(raw > 0.0) || !std::isfinite(raw))
+        return 1.0;
+    const double decade = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * decade >= raw * (1.0 - 1e-9))
+            return m * decade;
+    return 10.0 * decade;
+}
+
+// Digits after the point that a tick step of 1, 2 or 5 x 10^k needs.
+int decimalsFor(double step) {
+    return std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
+}
+
+// A linear axis from lo to hi on round ticks (about `ticks` intervals).
+void roundAxis(QValueAxis *a, double lo, double hi, int ticks) {
+    const double step = roundStep((hi - lo) / ticks);
+    const double from = std::floor(lo / step + 1e-9) * step;
+    const double to = std::ceil(hi / step - 1e-9) * step;
+    a->setTickType(QValueAxis::TicksDynamic);
+    a->setTickAnchor(0.0);
+    a->setTickInterval(step);
+    a->setRange(from, to > from ? to : from + step);
+    a->setLabelFormat(QString("%.%1f").arg(decimalsFor(step)));
+}
+
+void draw(Drawing &d, int mode, const std::vector<JudgedPoint> &points, const QString &title) {
+    const bool resistance = mode == 1;
+    d.chart->setTitle(title);
+
+    std::vector<const JudgedPoint *> mine;
+    for (const JudgedPoint &p : points)
+        if (p.mode == mode)
+            mine.push_back(&p);
+
+    std::vector<std::pair<double, double>> band;
+    band.reserve(mine.size());
+    QList<QPointF> within[2], beyond[2];
+    double xMin = 0.0, xMax = 0.0, yMax = 0.0;
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        const JudgedPoint &p = *mine[i];
+        band.emplace_back(p.set, p.permitted);
+        const int c = p.chan == 2 ? 1 : 0;
+        (p.failed ? beyond : within)[c].append(QPointF(p.set, p.deviation));
+        xMin = i == 0 ? p.set : std::min(xMin, p.set);
+        xMax = i == 0 ? p.set : std::max(xMax, p.set);
+        if (std::isfinite(p.deviation))
+            yMax = std::max(yMax, std::fabs(p.deviation));
+        if (std::isfinite(p.permitted))
+            yMax = std::max(yMax, p.permitted);
+    }
+    std::sort(band.begin(), band.end());
+    QList<QPointF> upper, lower;
+    upper.reserve(static_cast<qsizetype>(band.size()));
+    lower.reserve(static_cast<qsizetype>(band.size()));
+    for (auto [set, permitted] : band) {
+        upper.append(QPointF(set, permitted));
+        lower.append(QPointF(set, -permitted));
+    }
+    d.upper->replace(upper);
+    d.lower->replace(lower);
+    for (int c = 0; c < 2; ++c) {
+        d.within[c]->replace(within[c]);
+        d.beyond[c]->replace(beyond[c]);
+    }
+
+    if (mine.empty()) {
+        xMin = resistance ? 10.0 : 0.0;
+        xMax = resistance ? 10000.0 : 3.0;
+    }
+    // Resistances span decades; a set value of 0 (typed by hand) has no place
+    // on a logarithmic axis, so such a sheet is drawn on a linear one.
+    if (resistance && xMin > 0.0) {
+        useXAxis(d, d.xLog);
+        double lo = std::pow(10.0, std::floor(std::log10(xMin) + 1e-9));
+        double hi = std::pow(10.0, std::ceil(std::log10(xMax) - 1e-9));
+        if (hi <= lo)
+            hi = lo * 10.0;
+        d.xLog->setRange(lo, hi);
+        d.xLog->setTitleText("заданное, Ом");
+    } else {
+        useXAxis(d, d.xLinear);
+        roundAxis(d.xLinear, std::min(0.0, xMin), xMax > 0.0 ? xMax : 1.0, 6);
+        d.xLinear->setTitleText(resistance ? "заданное, Ом" : "заданное, мА");
+    }
+    if (!(yMax > 0.0))
+        yMax = resistance ? 1.0 : 0.01;
+    yMax *= 1.1;
+    roundAxis(d.y, -yMax, yMax, 6);
+    d.y->setTitleText(resistance ? "отклонение, Ом" : "отклонение, мА");
+}
+
+QString caption(int mode) {
+    return mode == 1 ? "Отклонение сопротивления, Ом" : "Отклонение тока, мА";
+}
+
+QString onScreenTitle(int mode) {
+    QString t = caption(mode);
+    if (ortav::visa::isSimulated())
+        t += " — имитация";
+    return t;
+}
 
 struct State {
     int sheet = 0; // the sheet the points were judged on: a new sheet starts empty
     std::vector<JudgedPoint> points;
     int mode = 1;
     QPointer<QChartView> view;
+    Drawing drawing;
     bool built = false;         // the view was made for this sheet
     bool stale = false;         // points came since the last redraw
     bool redrawPending = false; // a redraw of the shown chart is on its way
-    // Made once with the view and refilled on every redraw.
-    QLineSeries *upper = nullptr, *lower = nullptr;
-    QScatterSeries *channel[2] = {nullptr, nullptr};
-    QValueAxis *x = nullptr, *y = nullptr;
 };
 
 State &state() {
@@ -58,12 +266,8 @@ void followSheet() {
         s.mode = 1;
         s.built = false;
         s.stale = false;
+        s.drawing = Drawing{};
     }
-}
-
-void smallFont(QFont &f, int pixels, bool bold = false) {
-    f.setPixelSize(pixels);
-    f.setBold(bold);
 }
 
 QChartView *view() {
@@ -74,62 +278,9 @@ QChartView *view() {
     QWidget *canvas = CtrlWidget(ppPanel, PP_CHART);
     if (canvas == nullptr)
         return nullptr;
-    auto *chart = new QChart;
-    chart->setMargins(QMargins(2, 2, 2, 2));
-    chart->legend()->setAlignment(Qt::AlignRight);
-    QFont f = chart->legend()->font();
-    smallFont(f, 10);
-    chart->legend()->setFont(f);
-    f = chart->titleFont();
-    smallFont(f, 11, true);
-    chart->setTitleFont(f);
-
-    s.upper = new QLineSeries;
-    s.lower = new QLineSeries;
-    s.upper->setName("+норма");
-    s.lower->setName("−норма");
-    for (QLineSeries *l : {s.upper, s.lower}) {
-        QPen pen(kNormColour);
-        pen.setStyle(Qt::DashLine);
-        pen.setWidthF(1.2);
-        l->setPen(pen);
-        chart->addSeries(l);
-    }
-    for (int c = 0; c < 2; ++c) {
-        auto *series = new QScatterSeries;
-        series->setName(QString("канал %1").arg(c + 1));
-        series->setMarkerSize(7.0);
-        series->setColor(kChannelColour[c]);
-        series->setBorderColor(kChannelColour[c]);
-        chart->addSeries(series);
-        s.channel[c] = series;
-    }
-    // Only for the legend: what red means.
-    auto *failedKey = new QScatterSeries;
-    failedKey->setName("не норма");
-    failedKey->setMarkerSize(7.0);
-    failedKey->setColor(kFailedColour);
-    failedKey->setBorderColor(kFailedColour);
-    chart->addSeries(failedKey);
-
-    s.x = new QValueAxis;
-    s.y = new QValueAxis;
-    for (QValueAxis *a : {s.x, s.y}) {
-        QFont lf = a->labelsFont();
-        smallFont(lf, 9);
-        a->setLabelsFont(lf);
-        QFont tf = a->titleFont();
-        smallFont(tf, 10);
-        a->setTitleFont(tf);
-    }
-    chart->addAxis(s.x, Qt::AlignBottom);
-    chart->addAxis(s.y, Qt::AlignLeft);
-    for (QAbstractSeries *series : chart->series()) {
-        series->attachAxis(s.x);
-        series->attachAxis(s.y);
-    }
-
-    auto *v = new QChartView(chart, canvas);
+    s.drawing = Drawing{};
+    build(s.drawing, 1.0);
+    auto *v = new QChartView(s.drawing.chart, canvas);
     v->setRenderHint(QPainter::Antialiasing);
     auto *layout = new QVBoxLayout(canvas);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -140,73 +291,11 @@ QChartView *view() {
 }
 
 void redraw() {
-    QChartView *v = view();
-    if (v == nullptr)
+    if (view() == nullptr)
         return;
     State &s = state();
     s.stale = false;
-    const bool resistance = s.mode == 1;
-    v->chart()->setTitle(resistance ? "Отклонение сопротивления, Ом" : "Отклонение тока, мА");
-
-    std::vector<const JudgedPoint *> mine;
-    for (const JudgedPoint &p : s.points)
-        if (p.mode == s.mode)
-            mine.push_back(&p);
-
-    // The band of the permitted deviation, along the set values.
-    std::vector<std::pair<double, double>> band;
-    for (const JudgedPoint *p : mine)
-        band.emplace_back(p->set, p->permitted);
-    std::sort(band.begin(), band.end());
-    QList<QPointF> upper, lower;
-    for (auto [set, permitted] : band) {
-        upper.append(QPointF(set, permitted));
-        lower.append(QPointF(set, -permitted));
-    }
-    s.upper->replace(upper);
-    s.lower->replace(lower);
-
-    for (int c = 0; c < 2; ++c) {
-        QList<QPointF> points;
-        std::vector<int> failed;
-        for (const JudgedPoint *p : mine) {
-            if (p->chan != c + 1)
-                continue;
-            if (p->failed)
-                failed.push_back(static_cast<int>(points.size()));
-            points.append(QPointF(p->set, p->deviation));
-        }
-        // One change each: every change lays the series' markers out anew.
-        QHash<int, QHash<QXYSeries::PointConfiguration, QVariant>> red;
-        for (int i : failed)
-            red.insert(i, {{QXYSeries::PointConfiguration::Color, kFailedColour},
-                           {QXYSeries::PointConfiguration::Size, 9.0}});
-        QScatterSeries *series = s.channel[c];
-        series->replace(points);
-        series->setPointsConfiguration(red);
-    }
-
-    double xMin = 0.0, xMax = 0.0, yMax = 0.0;
-    for (std::size_t i = 0; i < mine.size(); ++i) {
-        const JudgedPoint *p = mine[i];
-        xMin = i == 0 ? p->set : std::min(xMin, p->set);
-        xMax = i == 0 ? p->set : std::max(xMax, p->set);
-        yMax = std::max({yMax, std::fabs(p->deviation), p->permitted});
-    }
-    if (mine.empty()) {
-        xMax = resistance ? 2000.0 : 3.0;
-        yMax = resistance ? 1.0 : 0.01;
-    }
-    if (xMax <= xMin)
-        xMax = xMin + 1.0;
-    if (yMax <= 0.0)
-        yMax = resistance ? 1.0 : 0.01;
-    const double margin = (xMax - xMin) * 0.03;
-    s.x->setRange(std::max(0.0, xMin - margin), xMax + margin);
-    s.x->setTitleText(resistance ? "заданное, Ом" : "заданное, мА");
-    s.x->setLabelFormat(resistance ? "%.0f" : "%.2f");
-    s.y->setRange(-yMax * 1.15, yMax * 1.15);
-    s.y->setLabelFormat(resistance ? "%.2f" : "%.3f");
+    draw(s.drawing, s.mode, s.points, onScreenTitle(s.mode));
 }
 
 // Laying out the markers costs more than a point's settle time: a hidden chart
@@ -246,6 +335,16 @@ void verificationChartClear() {
     pointsChanged();
 }
 
+void verificationChartFollowMode(int mode) {
+    followSheet();
+    State &s = state();
+    const int m = mode == 2 ? 2 : 1;
+    if (m == s.mode)
+        return;
+    s.mode = m;
+    pointsChanged();
+}
+
 void showVerificationChart(bool on) {
     followSheet();
     short mode = 1;
@@ -264,27 +363,61 @@ bool verificationChartShown() {
     return visible != 0;
 }
 
+std::string verificationChartTitle(int mode) {
+    std::string where = moduleResource();
+    const int position = modulePosition();
+    if (position > 0)
+        where += (where.empty() ? "" : ", ") + std::string("мезонин ") + std::to_string(position);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char date[16];
+    std::strftime(date, sizeof date, "%d.%m.%Y", &local);
+    std::string t = caption(mode).toStdString() + "<br>";
+    if (!where.empty())
+        t += where + ", ";
+    t += date;
+    if (ortav::visa::isSimulated()) {
+        t += ", имитация";
+        const std::string bench = ortav::visa::benchName();
+        if (!bench.empty())
+            t += " (стенд «" + bench + "»)";
+    }
+    return t;
+}
+
 bool saveVerificationChart(const char *pngPath, int mode) {
     if (pngPath == nullptr || *pngPath == '\0')
         return false;
-    QChartView *v = view();
-    if (v == nullptr)
-        return false;
+    followSheet();
+    State &s = state();
     if (mode == 1 || mode == 2)
-        state().mode = mode;
-    redraw();
-    // Hidden (a headless run, or the table shown): drawn at the canvas's size all the same.
-    QWidget *canvas = CtrlWidget(ppPanel, PP_CHART);
-    if (canvas != nullptr && !v->isVisible())
-        v->resize(canvas->size());
+        s.mode = mode;
+    if (s.view)
+        redraw(); // the sheet shows the mode saved
+    // A report's size, drawn apart from the sheet's small canvas.
+    constexpr int kWidth = 1400, kHeight = 860;
+    Drawing d;
+    build(d, 1.8);
+    draw(d, s.mode, s.points,
+         QString::fromStdString(verificationChartTitle(s.mode))
+             .toHtmlEscaped()
+             .replace("&lt;br&gt;", "<br>"));
+    QChartView v(d.chart);
+    v.setRenderHint(QPainter::Antialiasing);
+    v.setAttribute(Qt::WA_DontShowOnScreen);
+    v.resize(kWidth, kHeight);
+    v.show();
     // The chart lays itself out and redraws from posted events.
     ProcessSystemEvents();
-    return v->grab().save(QString::fromUtf8(pngPath), "PNG");
+    const bool saved = v.grab().save(QString::fromUtf8(pngPath), "PNG");
+    v.hide();
+    return saved;
 }
 
 QChart *verificationChart() {
     followSheet();
-    if (state().stale)
+    if (state().stale || !state().view)
         redraw();
     QChartView *v = view();
     return v != nullptr ? v->chart() : nullptr;

@@ -1,11 +1,14 @@
 // The verification chart on the verification sheet: the deviation of every
-// judged point against its set value, per channel, inside the band of the
-// permitted deviation; failed points in red. It follows the mode of the sheet
-// (resistance in ohms, current in milliamperes) and is shown over the results
-// table by the sheet's "График" button; it can be saved as PNG.
+// judged point against its set value, per channel, inside the filled band of
+// the permitted deviation; out-of-norm points in series of their own, in red.
+// It follows the mode of the sheet (resistance in ohms on a logarithmic axis,
+// current in milliamperes) and is shown over the results table by the sheet's
+// "График" button; it can be saved as PNG for a report.
 #pragma once
 
 #include "judged_point.h"
+
+#include <string>
 
 class QChart;
 
@@ -17,17 +20,25 @@ void verificationChartAdd(const JudgedPoint &p);
 // Forgets every point (the sheet's tables were emptied).
 void verificationChartClear();
 
+// MODE of the sheet was committed: the chart shows that mode from now on.
+void verificationChartFollowMode(int mode);
+
 // Shows the chart over the results tables, or hides it.
 void showVerificationChart(bool on);
 bool verificationChartShown();
 
-// Draws the chart (shown or not) into a PNG file: the mode drawn now, or the
-// mode given (1 resistance, 2 current), which it then keeps. False on failure.
+// Draws the chart into a PNG file at a size for a report (at least 1200 px
+// wide), titled with the module, the date and, on a simulated bench, the
+// bench: the mode drawn now, or the mode given (1 resistance, 2 current),
+// which it then keeps. False on failure.
 bool saveVerificationChart(const char *pngPath, int mode = 0);
 
+// The title a saved chart carries for the mode.
+std::string verificationChartTitle(int mode);
+
 // The chart as drawn, for tests; nullptr before the sheet exists. Its series:
-// "канал 1", "канал 2" (failed points coloured red), "+норма", "−норма", and
-// the legend's "не норма".
+// "норма" (the band), "канал 1", "канал 2" (points within the norm),
+// "канал 1: не норма", "канал 2: не норма" (red).
 QChart *verificationChart();
 // The mode drawn: 1 resistance, 2 current.
 int verificationChartMode();

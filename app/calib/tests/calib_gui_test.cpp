@@ -6,6 +6,7 @@
 
 #include "calib.h"
 #include "calibration_progress.h"
+#include "chart_check.h"
 #include "cp1251.h"
 #include "linked_parts.h"
 #include "msgp.h"
@@ -16,8 +17,11 @@
 #include "points.h"
 #include "protocol_file.h"
 #include "protocol_text.h"
+#include "verification_chart.h"
 #include "visa.h"
 
+#include <QDate>
+#include <QImage>
 #include <QtTest>
 
 #include <cctype>
@@ -749,6 +753,62 @@ private slots:
         QVERIFY(lines[4].find("не норма") != std::string::npos);
         QCOMPARE(lines[6], std::string("1         1.0000мА      1.0000мА      0.0000мА (0.000%) "
                                        "/0.01mA/ "));
+    }
+
+    // The chart draws every judged point where its table has it, failures in
+    // red, whatever the order of passing and failing points, through mode
+    // changes while it is shown and after an automatic run.
+    void chartDrawsWhatTheTablesHold() {
+        startOn(deviatingBench());
+        showVerification();
+        QVERIFY(ui::test::click(ppPanel, PP_CHART_SHOW));
+        const auto judge = [](double set, double measured) {
+            return ui::test::enter(ppPanel, PP_R_Z, set) && ui::test::click(ppPanel, PP_SET) &&
+                   ui::test::enter(ppPanel, PP_R_I, measured) && ui::test::click(ppPanel, PP_INPUT);
+        };
+        const auto drawsTable = [](int table) {
+            const QString differs = chartVersusTable(table);
+            QVERIFY2(differs.isEmpty(), qPrintable(differs));
+        };
+        // Two failures, then a pass; in current mode (volts over 1200 ohms) a
+        // pass, a failure, a pass.
+        using Points = std::vector<std::pair<double, double>>;
+        for (auto [set, measured] : Points{{150.0, 150.3}, {200.0, 200.5}, {100.0, 100.05}})
+            QVERIFY(judge(set, measured));
+        drawsTable(PP_TABLE_R);
+        QVERIFY(ui::test::choose(ppPanel, PP_MODE, 1));
+        drawsTable(PP_TABLE_I);
+        for (auto [set, volts] : Points{{1.0, 1.2}, {2.0, 2.5}, {0.5, 0.6}})
+            QVERIFY(judge(set, volts));
+        drawsTable(PP_TABLE_I);
+        QVERIFY(ui::test::choose(ppPanel, PP_MODE, 0));
+        drawsTable(PP_TABLE_R);
+
+        // After an automatic run, a failed point typed by hand.
+        runAutomatic();
+        drawsTable(PP_TABLE_I);
+        QVERIFY(ui::test::toggle(ppPanel, PP_AUTO_POV));
+        QVERIFY(ui::test::choose(ppPanel, PP_MODE, 0));
+        QVERIFY(judge(100.0, 100.5));
+        drawsTable(PP_TABLE_R);
+        QVERIFY(rows(PP_TABLE_R) == 3 + 86 + 1);
+
+        // Saved for a report: wide enough, titled with the module, the date
+        // and the simulated bench.
+        const std::string title = ortav::calib::verificationChartTitle(1);
+        const std::string date = QDate::currentDate().toString("dd.MM.yyyy").toStdString();
+        QCOMPARE(title, "Отклонение сопротивления, Ом<br>VXI0::8::INSTR, мезонин 1, " + date +
+                            ", имитация (стенд «Калибровочный стенд»)");
+        o.file = (dir / "chart.png").string();
+        QVERIFY(ui::test::click(ppPanel, PP_CHART_SAVE));
+        const QImage saved(QString::fromStdString(o.file));
+        QVERIFY(saved.width() >= 1200);
+#ifdef ORTAV_SCREENSHOT_DIR
+        QDir().mkpath(ORTAV_SCREENSHOT_DIR);
+        QVERIFY(saved.save(QString(ORTAV_SCREENSHOT_DIR) + "/chart_saved.png"));
+        QVERIFY(ui::test::grabPanel(mp, ORTAV_SCREENSHOT_DIR "/chart_on_sheet.png"));
+#endif
+        drawsTable(PP_TABLE_R);
     }
 
     // An unwritable protocol file: the message once, then the screen only.
