@@ -13,6 +13,7 @@ packages=(
   binutils
   locales-all
   python3-pyvisa
+  libqt6sql6-sqlite libqt6sql6-psql postgresql
 )
 
 missing=()

@@ -1,0 +1,441 @@
+#include "database.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QVariant>
+
+#include <ctime>
+
+namespace ortav::results {
+
+namespace {
+
+QAtomicInt g_connections;
+
+QString q(const std::string &s) {
+    return QString::fromStdString(s);
+}
+
+std::string fail(std::string *error, const QString &what, const QSqlError &e) {
+    std::string text = (what + ": " + e.text()).toStdString();
+    if (error != nullptr)
+        *error = text;
+    return text;
+}
+
+const char *modeName(int mode) {
+    return mode == 1 ? "resistance" : "current";
+}
+
+QVariantList runValues(const RunRecord &r) {
+    return {q(r.runId),
+            q(r.kind),
+            q(utcText(r.started)),
+            q(localText(r.started)),
+            q(utcText(r.finished)),
+            q(localText(r.finished)),
+            q(r.programVersion),
+            q(r.mathIntegrity),
+            q(r.station),
+            q(r.operatorName),
+            r.simulated ? 1 : 0,
+            q(r.bench),
+            q(r.carrierResource),
+            q(r.carrierManufacturer),
+            q(r.carrierModel),
+            q(r.carrierSerial),
+            r.position,
+            r.hardwareVersion,
+            q(r.moduleIdentification),
+            q(r.coeffImage),
+            q(r.coeffStored),
+            q(r.multimeterKind),
+            q(r.multimeterResource),
+            r.ambientTemperature,
+            r.pointsExpected,
+            q(r.verdict),
+            q(r.error),
+            q(r.asset)};
+}
+
+RunRecord runFrom(const QSqlQuery &s) {
+    auto t = [&](const char *name) {
+        return s.value(QLatin1String(name)).toString().toStdString();
+    };
+    auto i = [&](const char *name) { return s.value(QLatin1String(name)).toInt(); };
+    RunRecord r;
+    r.runId = t("run_id");
+    r.kind = t("kind");
+    r.started = fromUtcText(t("started_utc"));
+    r.finished = fromUtcText(t("finished_utc"));
+    r.programVersion = t("program_version");
+    r.mathIntegrity = t("math_integrity");
+    r.station = t("station");
+    r.operatorName = t("operator");
+    r.simulated = i("simulated") != 0;
+    r.bench = t("bench");
+    r.carrierResource = t("carrier_resource");
+    r.carrierManufacturer = t("carrier_manufacturer");
+    r.carrierModel = t("carrier_model");
+    r.carrierSerial = t("carrier_serial");
+    r.position = i("position");
+    r.hardwareVersion = i("hardware_version");
+    r.moduleIdentification = t("module_identification");
+    r.asset = t("asset");
+    r.coeffImage = t("coeff_image");
+    r.coeffStored = t("coeff_stored");
+    r.multimeterKind = t("multimeter_kind");
+    r.multimeterResource = t("multimeter_resource");
+    r.ambientTemperature = s.value(QStringLiteral("ambient_temperature")).toDouble();
+    r.pointsExpected = i("points_expected");
+    r.verdict = t("verdict");
+    r.error = t("error");
+    return r;
+}
+
+} // namespace
+
+std::string utcText(std::time_t t) {
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
+std::string localText(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm);
+    const long off = tm.tm_gmtoff;
+    char zone[48];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", off < 0 ? '-' : '+', std::labs(off) / 3600,
+                  std::labs(off) % 3600 / 60);
+    return std::string(text) + zone;
+}
+
+std::time_t fromUtcText(const std::string &text) {
+    std::tm tm{};
+    if (std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
+                    &tm.tm_hour, &tm.tm_min, &tm.tm_sec) != 6)
+        return 0;
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    return timegm(&tm);
+}
+
+bool insertRunRow(QSqlDatabase &db, const char *table, const RunRecord &run, std::string *error) {
+    QStringList cols, marks;
+    for (const char *c : runColumns()) {
+        cols << QLatin1String(c);
+        marks << QStringLiteral("?");
+    }
+    QSqlQuery r(db);
+    r.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(QLatin1String(table), cols.join(QStringLiteral(", ")),
+                       marks.join(QStringLiteral(", "))));
+    for (const QVariant &v : runValues(run))
+        r.addBindValue(v);
+    if (r.exec())
+        return true;
+    fail(error, QLatin1String(table), r.lastError());
+    return false;
+}
+
+bool insertPointRow(QSqlDatabase &db, const char *table, const std::string &runId, int seq,
+                    const PointRecord &pt, std::string *error) {
+    QSqlQuery p(db);
+    p.prepare(QStringLiteral("INSERT INTO %1 (run_id, seq, time_utc, channel, mode, unit, "
+                             "set_value, measured, deviation, permitted, verdict) VALUES (?, ?, ?, "
+                             "?, ?, ?, ?, ?, ?, ?, ?)")
+                  .arg(QLatin1String(table)));
+    p.addBindValue(q(runId));
+    p.addBindValue(seq);
+    p.addBindValue(q(utcText(pt.time)));
+    p.addBindValue(pt.chan);
+    p.addBindValue(QLatin1String(modeName(pt.mode)));
+    p.addBindValue(pt.mode == 1 ? QStringLiteral("Ohm") : QStringLiteral("mA"));
+    p.addBindValue(pt.set);
+    p.addBindValue(pt.measured);
+    p.addBindValue(pt.deviation);
+    p.addBindValue(pt.permitted);
+    p.addBindValue(pt.failed ? QStringLiteral("fail") : QStringLiteral("pass"));
+    if (p.exec())
+        return true;
+    fail(error, QLatin1String(table), p.lastError());
+    return false;
+}
+
+bool insertCalibrationRow(QSqlDatabase &db, const char *table, const std::string &runId,
+                          const CalibrationEntry &e, std::string *error) {
+    QSqlQuery c(db);
+    c.prepare(QStringLiteral("INSERT INTO %1 (run_id, channel, kind, idx, value, "
+                             "beyond_tolerance) VALUES (?, ?, ?, ?, ?, ?)")
+                  .arg(QLatin1String(table)));
+    c.addBindValue(q(runId));
+    c.addBindValue(e.chan);
+    c.addBindValue(q(e.kind));
+    c.addBindValue(e.index);
+    c.addBindValue(e.value);
+    c.addBindValue(e.beyondTolerance ? 1 : 0);
+    if (c.exec())
+        return true;
+    fail(error, QLatin1String(table), c.lastError());
+    return false;
+}
+
+Database::Database()
+    : connection_(QStringLiteral("ortav_results_%1").arg(g_connections.fetchAndAddRelaxed(1))) {}
+
+Database::~Database() {
+    close();
+}
+
+bool Database::open(const Target &target, std::string *error) {
+    close();
+    target_ = target;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(
+            target.dialect == Dialect::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"),
+            connection_);
+        if (!db.isValid()) {
+            if (error != nullptr)
+                *error = std::string("the Qt SQL driver ") +
+                         (target.dialect == Dialect::SQLite ? "QSQLITE" : "QPSQL") +
+                         " is not installed";
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(connection_);
+            return false;
+        }
+        if (target.dialect == Dialect::SQLite) {
+            // The user's data folder may not be there yet.
+            QDir().mkpath(QFileInfo(q(target.path)).absolutePath());
+            db.setDatabaseName(q(target.path));
+            // Another station's writer on the same file waits a while, not fails.
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        } else {
+            db.setDatabaseName(q(target.database));
+            db.setUserName(q(target.user));
+            db.setPassword(q(target.password));
+            db.setHostName(q(target.host));
+            if (target.port != 0)
+                db.setPort(target.port);
+            // An unreachable server is found out quickly: the station then spools.
+            db.setConnectOptions(QStringLiteral("connect_timeout=3"));
+        }
+        bool ok = db.open();
+        if (!ok)
+            fail(error, q(describe(target)), db.lastError());
+        if (ok && target.dialect == Dialect::SQLite) {
+            // WAL: a reader never blocks a running verification; NORMAL: a commit
+            // survives the program's end without a sync per point.
+            QSqlQuery pragma(db);
+            ok = pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && pragma.next() &&
+                 pragma.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+            ok = ok && pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) &&
+                 pragma.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+            if (!ok && error != nullptr)
+                *error = describe(target) + ": cannot use write-ahead logging: " +
+                         pragma.lastError().text().toStdString();
+        }
+        int version = 0;
+        if (ok)
+            ok = prepareSchema(db, target.dialect, &version, error);
+        if (ok)
+            return true;
+        if (error != nullptr && error->rfind(describe(target), 0) != 0)
+            *error = describe(target) + ": " + *error;
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+    return false;
+}
+
+void Database::close() {
+    if (!QSqlDatabase::contains(connection_))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+bool Database::isOpen() const {
+    return QSqlDatabase::contains(connection_) &&
+           QSqlDatabase::database(connection_, false).isOpen();
+}
+
+QSqlDatabase Database::sql() const {
+    return QSqlDatabase::database(connection_, false);
+}
+
+bool Database::insertRun(const RunRecord &run, std::string *error, bool *alreadyThere,
+                         const InTransaction &also) {
+    if (alreadyThere != nullptr)
+        *alreadyThere = false;
+    QSqlDatabase db = sql();
+    if (!db.isOpen()) {
+        if (error != nullptr)
+            *error = describe(target_) + ": not connected";
+        return false;
+    }
+    // SQLite: the write lock from the start, so that two writers queue up
+    // rather than one failing on a lock it cannot upgrade.
+    if (target_.dialect == Dialect::SQLite) {
+        QSqlQuery b(db);
+        if (!b.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            fail(error, QStringLiteral("BEGIN"), b.lastError());
+            return false;
+        }
+    } else if (!db.transaction()) {
+        fail(error, QStringLiteral("BEGIN"), db.lastError());
+        return false;
+    }
+    auto abandon = [&](const QString &what, const QSqlError &e) {
+        fail(error, what, e);
+        db.rollback();
+        return false;
+    };
+    QSqlQuery s(db);
+    s.prepare(QStringLiteral("SELECT 1 FROM runs WHERE run_id = ?"));
+    s.addBindValue(q(run.runId));
+    if (!s.exec())
+        return abandon(QStringLiteral("runs"), s.lastError());
+    if (s.next()) {
+        if (alreadyThere != nullptr)
+            *alreadyThere = true;
+        s.finish();
+        if (also && !also(db, error)) {
+            db.rollback();
+            return false;
+        }
+        if (!db.commit())
+            return abandon(QStringLiteral("COMMIT"), db.lastError());
+        return true;
+    }
+    if (!insertRunRow(db, "runs", run, error)) {
+        db.rollback();
+        return false;
+    }
+    int seq = 0;
+    for (const PointRecord &pt : run.points)
+        if (!insertPointRow(db, "points", run.runId, ++seq, pt, error)) {
+            db.rollback();
+            return false;
+        }
+    for (const CalibrationEntry &e : run.calibration)
+        if (!insertCalibrationRow(db, "calibration_values", run.runId, e, error)) {
+            db.rollback();
+            return false;
+        }
+    if (also && !also(db, error)) {
+        db.rollback();
+        return false;
+    }
+    if (!db.commit())
+        return abandon(QStringLiteral("COMMIT"), db.lastError());
+    return true;
+}
+
+std::vector<RunRecord> Database::select(const QString &where, const QVariantList &values,
+                                        const char *table) {
+    std::vector<RunRecord> list;
+    lastError_.clear();
+    QSqlQuery s(sql());
+    s.prepare(QStringLiteral("SELECT * FROM %1%2 ORDER BY started_utc, finished_utc, run_id")
+                  .arg(QLatin1String(table), where.isEmpty() ? QString() : " WHERE " + where));
+    for (const QVariant &v : values)
+        s.addBindValue(v);
+    if (!s.exec()) {
+        lastError_ = fail(nullptr, QStringLiteral("runs"), s.lastError());
+        return list;
+    }
+    while (s.next())
+        list.push_back(runFrom(s));
+    return list;
+}
+
+std::optional<RunRecord> Database::run(const std::string &runId, bool withDetails) {
+    std::vector<RunRecord> found = select(QStringLiteral("run_id = ?"), {q(runId)});
+    if (found.empty())
+        return std::nullopt;
+    RunRecord r = found.front();
+    if (withDetails && !details(r, "points", "calibration_values"))
+        return std::nullopt;
+    return r;
+}
+
+std::vector<RunRecord> Database::journaledRuns() {
+    std::vector<RunRecord> found = select({}, {}, "journal_runs");
+    for (RunRecord &r : found)
+        if (!details(r, "journal_points", "journal_calibration"))
+            return {};
+    return found;
+}
+
+bool Database::details(RunRecord &r, const char *points, const char *values) {
+    QSqlQuery p(sql());
+    p.prepare(QStringLiteral("SELECT time_utc, channel, mode, set_value, measured, deviation, "
+                             "permitted, verdict FROM %1 WHERE run_id = ? ORDER BY seq")
+                  .arg(QLatin1String(points)));
+    p.addBindValue(q(r.runId));
+    if (!p.exec()) {
+        lastError_ = fail(nullptr, QLatin1String(points), p.lastError());
+        return false;
+    }
+    while (p.next())
+        r.points.push_back({fromUtcText(p.value(0).toString().toStdString()), p.value(1).toInt(),
+                            p.value(2).toString() == QLatin1String("resistance") ? 1 : 2,
+                            p.value(3).toDouble(), p.value(4).toDouble(), p.value(5).toDouble(),
+                            p.value(6).toDouble(), p.value(7).toString() == QLatin1String("fail")});
+    QSqlQuery c(sql());
+    c.prepare(QStringLiteral("SELECT channel, kind, idx, value, beyond_tolerance FROM %1 WHERE "
+                             "run_id = ? ORDER BY channel, kind, idx")
+                  .arg(QLatin1String(values)));
+    c.addBindValue(q(r.runId));
+    if (!c.exec()) {
+        lastError_ = fail(nullptr, QLatin1String(values), c.lastError());
+        return false;
+    }
+    while (c.next())
+        r.calibration.push_back({c.value(0).toInt(), c.value(1).toString().toStdString(),
+                                 c.value(2).toInt(), c.value(3).toDouble(),
+                                 c.value(4).toInt() != 0});
+    return true;
+}
+
+std::vector<RunRecord> Database::runs(const ModuleKey &key, const char *kind) {
+    QString where;
+    QVariantList values;
+    if (!key.asset.empty()) {
+        where = QStringLiteral("asset = ?");
+        values << q(key.asset);
+    } else {
+        where = QStringLiteral("carrier_resource = ? AND position = ?");
+        values << q(key.carrierResource) << key.position;
+        if (!key.station.empty()) {
+            where += QStringLiteral(" AND station = ?");
+            values << q(key.station);
+        }
+    }
+    if (kind != nullptr) {
+        where += QStringLiteral(" AND kind = ?");
+        values << QLatin1String(kind);
+    }
+    return select(where, values);
+}
+
+std::vector<RunRecord> Database::allRuns(const char *kind) {
+    if (kind == nullptr)
+        return select({}, {});
+    return select(QStringLiteral("kind = ?"), {QLatin1String(kind)});
+}
+
+} // namespace ortav::results
