@@ -5,7 +5,12 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <cerrno>
+#include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace ortav::results {
 
@@ -44,6 +49,7 @@ std::string Recorder::makeRunId() {
 bool Recorder::open(const std::string &localPath, const std::optional<Target> &server,
                     std::string *error) {
     close();
+    localPath_ = localPath;
     Target local;
     local.path = localPath;
     if (!local_.open(local, error))
@@ -56,7 +62,24 @@ bool Recorder::open(const std::string &localPath, const std::optional<Target> &s
     return true;
 }
 
+std::string Recorder::lockPath(const std::string &runId) const {
+    return localPath_ + "-run-" + runId + ".lock";
+}
+
+void Recorder::unlockRun(const std::string &runId) {
+    if (runLock_ < 0)
+        return;
+    std::remove(lockPath(runId).c_str());
+    ::close(runLock_);
+    runLock_ = -1;
+}
+
 void Recorder::close() {
+    // A run still going on stays in the journal, for the next start to find.
+    if (runLock_ >= 0) {
+        ::close(runLock_);
+        runLock_ = -1;
+    }
     open_.reset();
     remote_.close();
     local_.close();
@@ -65,6 +88,17 @@ void Recorder::close() {
 
 bool Recorder::recoverJournal(std::string *error) {
     for (RunRecord r : local_.journaledRuns()) {
+        // A run whose lock another program holds is going on there.
+        const std::string lock = lockPath(r.runId);
+        const int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            continue;
+        }
+        if (fd >= 0) {
+            std::remove(lock.c_str());
+            ::close(fd);
+        }
         r.verdict = kInterrupted;
         r.error = "the program ended before the run did";
         r.finished = r.points.empty() ? r.started : r.points.back().time;
@@ -98,8 +132,20 @@ bool Recorder::begin(RunRecord header, std::string *error) {
         header.started = std::time(nullptr);
     header.points.clear();
     header.calibration.clear();
-    if (!journal(header, error))
+    // Held until the run ends, or the program does.
+    runLock_ = ::open(lockPath(header.runId).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (runLock_ >= 0 && flock(runLock_, LOCK_EX | LOCK_NB) != 0) {
+        ::close(runLock_);
+        runLock_ = -1;
+    }
+    if (!journal(header, error)) {
+        if (runLock_ >= 0) {
+            std::remove(lockPath(header.runId).c_str());
+            ::close(runLock_);
+            runLock_ = -1;
+        }
         return false;
+    }
     open_ = std::move(header);
     return true;
 }
@@ -169,7 +215,9 @@ bool Recorder::end(const std::string &verdict, const std::string &why, std::stri
     run.error = why;
     if (run.finished == 0)
         run.finished = std::time(nullptr);
-    if (!commitLocal(run, error))
+    const bool recorded = commitLocal(run, error);
+    unlockRun(run.runId);
+    if (!recorded)
         return false;
     std::string ignored; // the run waits in the outbox
     sendPending(&ignored);

@@ -4,7 +4,8 @@
 // recorded as interrupted), and the whole run in one transaction as it ends.
 // With a server, each ended run is then sent to it in one transaction of its
 // own; a run the server could not take waits in the file's outbox and is sent
-// when the server is back, once (by the run id made here).
+// when the server is back, once (by the run id made here). Stations may share
+// one file: a run in the journal is another's while its lock file is held.
 #pragma once
 
 #include "database.h"
@@ -25,6 +26,7 @@ public:
     bool open(const std::string &localPath, const std::optional<Target> &server,
               std::string *error);
     void close();
+    ~Recorder() { close(); }
     bool isOpen() const { return local_.isOpen(); }
 
     // Starts a run; its id is made here when it has none. A run still open is
@@ -65,11 +67,15 @@ private:
     bool journal(const RunRecord &r, std::string *error);
     bool recoverJournal(std::string *error);
     bool commitLocal(const RunRecord &run, std::string *error);
+    std::string lockPath(const std::string &runId) const;
+    void unlockRun(const std::string &runId);
 
     Database local_;
     std::optional<Target> server_;
     Database remote_;
     std::optional<RunRecord> open_;
+    std::string localPath_;
+    int runLock_ = -1; // held while the run goes on: its journal is not an orphan's
 };
 
 } // namespace ortav::results
