@@ -14,6 +14,7 @@
 #include "protocol_text.h"
 #include "results_csv.h"
 #include "results_json.h"
+#include "run_stop.h"
 #include "si.h"
 #include "uitest.h"
 #include "userint.h"
@@ -24,6 +25,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <csignal>
+#include <pthread.h>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -58,6 +61,47 @@ void quietOffscreen(QtMsgType type, const QMessageLogContext &context, const QSt
         return;
     if (g_qtMessages != nullptr)
         g_qtMessages(type, context, message);
+}
+
+// SIGINT, SIGTERM, SIGHUP: the run stops at its next safe point, resets the
+// module and says so in its records; the exit status is the one shells expect
+// of a process ended by the signal (128 + its number). A second one acts as
+// if the program did not handle it.
+volatile std::sig_atomic_t g_signal = 0;
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_previous[3];
+sigset_t g_previousMask;
+
+void onStopSignal(int sig) {
+    g_signal = sig;
+    requestRunStop();
+}
+
+void handleStopSignals() {
+    g_signal = 0;
+    struct sigaction a {};
+    a.sa_handler = onStopSignal;
+    sigemptyset(&a.sa_mask);
+    a.sa_flags = SA_RESETHAND | SA_RESTART;
+    for (int i = 0; i < 3; ++i)
+        sigaction(kStopSignals[i], &a, &g_previous[i]);
+    // A parent may have started us with them blocked; they would then wait
+    // until the run is over.
+    sigset_t stop;
+    sigemptyset(&stop);
+    for (int sig : kStopSignals)
+        sigaddset(&stop, sig);
+    pthread_sigmask(SIG_UNBLOCK, &stop, &g_previousMask);
+}
+
+void restoreStopSignals() {
+    pthread_sigmask(SIG_SETMASK, &g_previousMask, nullptr);
+    for (int i = 0; i < 3; ++i)
+        sigaction(kStopSignals[i], &g_previous[i], nullptr);
+}
+
+const char *signalName(int sig) {
+    return sig == SIGINT ? "SIGINT" : sig == SIGTERM ? "SIGTERM" : "SIGHUP";
 }
 
 // ORTAV_VIRTUAL_CLOCK=1: every wait passes at once. Only the simulated bench
@@ -227,6 +271,10 @@ Outcome calibrate(const Options &o, Policy &policy, std::FILE *out, std::FILE *e
     clearStatusLine();
     Calibrate(0);
     removeCalibrationObserver(observer);
+    if (lastCalibrationInterrupted()) {
+        std::fprintf(out, "calibration: interrupted; the coefficients were not stored\n");
+        return {kInstrument, "the calibration was interrupted; the coefficients were not stored"};
+    }
     if (std::string e = statusLineError(); !e.empty())
         return {kInstrument, e};
     std::vector<std::string> red;
@@ -372,6 +420,8 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
                  judged, summary.expected, judged - failed, failed, verdict.c_str());
     std::fprintf(out, "protocol: %s\nresults: %s\nsummary: %s\n", summary.protocol.c_str(),
                  summary.csv.c_str(), json.c_str());
+    if (verdict == "interrupted")
+        return {kInstrument, "the verification was interrupted"};
     if (verdict == "incomplete")
         return {kInstrument, summary.error};
     if (verdict == "failed")
@@ -408,6 +458,7 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
         return clock.code;
     }
     g_qtMessages = qInstallMessageHandler(quietOffscreen);
+    handleStopSignals();
     Policy policy(options, err);
     ui::test::setResponder([&policy](const ui::test::Request &r) { return policy.answer(r); });
     ui::test::clearRecord();
@@ -429,12 +480,20 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
         if (!unanswered.empty())
             outcome = {kInstrument, "unanswered: " + join(unanswered, "; ")};
     }
+    if (const int sig = g_signal; sig != 0)
+        outcome = {kInterrupted + sig,
+                   std::string("interrupted by ") + signalName(sig) +
+                       (options.command == Command::SelfTest
+                            ? ""
+                            : "; the run stopped at its next safe point with the module reset")};
     RemovePopup(1);
     shutDown();
     calibReset(); // the protocol file closed
     ui::test::setResponder({});
     ui::test::clearRecord();
     qInstallMessageHandler(g_qtMessages);
+    restoreStopSignals();
+    clearRunStop();
 
     switch (outcome.code) {
     case kPassed:
@@ -443,6 +502,11 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
         std::fprintf(err, "p_ortav: %s\n", outcome.message.c_str());
         break;
     case kUsage:
+        std::fprintf(err, "p_ortav: %s\n", outcome.message.c_str());
+        break;
+    case kInterrupted + SIGINT:
+    case kInterrupted + SIGTERM:
+    case kInterrupted + SIGHUP:
         std::fprintf(err, "p_ortav: %s\n", outcome.message.c_str());
         break;
     default:

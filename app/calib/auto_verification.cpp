@@ -7,8 +7,9 @@
 #include "p_ortav.h"
 #include "points.h"
 #include "protocol_text.h"
-#include "verification_run.h"
+#include "run_stop.h"
 #include "si_calls.h"
+#include "verification_run.h"
 #include "userint.h"
 
 #include <cstdio>
@@ -24,6 +25,10 @@ constexpr short kFuncVoltage = 5;
 
 bool g_running = false;
 
+// How a pass ended: to its last point, early (the run ends without a verdict)
+// or on a stop request.
+enum class PassEnd { Done, Early, Stopped };
+
 // Switches the channel on or off; false ends the run (after a reset when it failed).
 bool switchChannel(short chan, int on) {
     const ViStatus s = ortav_switch(mvi, chan, on);
@@ -36,14 +41,16 @@ bool switchChannel(short chan, int on) {
     return true;
 }
 
-bool resistancePass(short chan) {
+PassEnd resistancePass(short chan) {
     for (const double P : ortav::calib::resistancePoints(hardVersion)) {
+        if (ortav::calib::runStopRequested())
+            return PassEnd::Stopped;
         SetCtrlVal(ppPanel, PP_R_Z, P);
         SetCtrlVal(ppPanel, PP_R_I, P);
         measSetResRange(P);
         configMultimeter(kFuncResistance);
         if (ortav_config(mvi, chan, P, 0, 0.0) < 0 || !switchChannel(chan, 1))
-            return false;
+            return PassEnd::Early;
         Delay(kSettle);
         double M = 0.0;
         if (measureR(&M) >= 0) {
@@ -53,18 +60,22 @@ bool resistancePass(short chan) {
             setupPresult(1, chan);
         }
         if (!switchChannel(chan, 0))
-            return false;
+            return PassEnd::Early;
         ProcessSystemEvents(); // the rows appear as they are judged
     }
-    return true;
+    return PassEnd::Done;
 }
 
-// 0 when the pass ran to its end, 1 when it ended the run, or a module-check status.
-int currentPass(short chan) {
+// A failed module check ends the pass early with its status.
+PassEnd currentPass(short chan, ViStatus *status) {
     for (const double P : ortav::calib::currentPoints()) {
+        if (ortav::calib::runStopRequested())
+            return PassEnd::Stopped;
         DeviceData *rec = nullptr;
-        if (const ViStatus s = moduleCheck(&rec); s != 0)
-            return s;
+        if (const ViStatus s = moduleCheck(&rec); s != 0) {
+            *status = s;
+            return PassEnd::Early;
+        }
         const double Rs = rec->coeff.R[chan - 1][6];
         SetCtrlVal(ppPanel, PP_R_Z, P);
         const double I = 0.001 * P;
@@ -72,7 +83,7 @@ int currentPass(short chan) {
         measSetURange(kCurrentRange);
         configMultimeter(kFuncVoltage);
         if (ortav_config(mvi, chan, Rs, 1, I) < 0 || !switchChannel(chan, 1))
-            return 1;
+            return PassEnd::Early;
         Delay(kSettle);
         double U = 0.0;
         if (measureU(&U) >= 0) {
@@ -80,10 +91,21 @@ int currentPass(short chan) {
             setupPresult(2, chan);
         }
         if (!switchChannel(chan, 0))
-            return 1;
+            return PassEnd::Early;
         ProcessSystemEvents();
     }
-    return 0;
+    return PassEnd::Done;
+}
+
+// A stop request: outputs disconnected, and the records say the run was cut short.
+void stopped() {
+    using namespace ortav::calib;
+    ortav_reset(mvi);
+    WriteLOG(logFile, "%s\n", kClosingInterrupted);
+    verificationRunInterrupted();
+    povFailed = 0;
+    clearRunStop();
+    MessagePopup("ORTAV", kClosingInterrupted);
 }
 
 int run() {
@@ -96,21 +118,24 @@ int run() {
         Delay(kSettle);
         SetCtrlVal(ppPanel, PP_CHAN, pass.chan);
         Delay(kSettle);
-        if (pass.mode == 1) {
-            if (!resistancePass(pass.chan))
-                return 0;
-        } else if (const int r = currentPass(pass.chan); r != 0) {
-            return r == 1 ? 0 : r;
+        ViStatus status = 0;
+        const PassEnd end =
+            pass.mode == 1 ? resistancePass(pass.chan) : currentPass(pass.chan, &status);
+        if (end == PassEnd::Stopped) {
+            stopped();
+            return 0;
         }
+        if (end == PassEnd::Early)
+            return status;
     }
     using namespace ortav::calib;
     verificationRunEnded(true);
     if (povFailed) {
-        WriteLOG(logFile, "%s", kClosingFailed);
+        WriteLOG(logFile, "%s\n", kClosingFailed);
         MessagePopup("ORTAV", kClosingFailed);
         povFailed = 0;
     } else {
-        WriteLOG(logFile, "%s", kClosingPassed);
+        WriteLOG(logFile, "%s\n", kClosingPassed);
         MessagePopup("ORTAV", kClosingPassedScreen);
     }
     return 0;
@@ -133,6 +158,8 @@ int autoVerification() {
     if (g_running) // SET pressed again while the run processes events
         return 0;
     g_running = true;
+    // Each run judges its own points: one that ended early leaves nothing behind.
+    povFailed = 0;
     ortav::calib::verificationRunStarted();
     const int r = run();
     ortav::calib::verificationRunEnded(false); // ended early; nothing when the verdict came

@@ -10,6 +10,7 @@
 #include "msgp.h"
 #include "p_ortav.h"
 #include "protocol_text.h"
+#include "run_stop.h"
 #include "si_calls.h"
 #include "userint.h"
 
@@ -21,6 +22,8 @@ int popupResult = 0;
 namespace {
 
 const char *const kCalibTitle = "Калибровка ORTAV";
+const char *const kCalibrationInterrupted =
+    "Калибровка прервана, коэффициенты в РПЗУ не записаны.";
 constexpr double kCalibrateTolerance = 0.3; // one resistor in Calibrate
 constexpr double kSelectTolerance = 0.1;    // one resistor in selectR: "strongly different"
 constexpr double kSelectAccuracy = 0.01;    // below it no repeat is offered
@@ -80,6 +83,11 @@ bool g_calibrating = false;
 int calibrateRun(int chan, DeviceData *rec) {
     int ok = 1;
     double Ri = 0.0;
+    bool interrupted = false;
+    // Looked at before each value: a stop request ends the run with the module reset.
+    const auto stopHere = [&interrupted] {
+        return interrupted = ortav::calib::runStopRequested();
+    };
     const auto wanted = [chan](int c) { return chan == 0 || c == chan; };
 
     msgpDisplay("\r\nИДЕТ КАЛИБРОВКА\r\n");
@@ -94,6 +102,8 @@ int calibrateRun(int chan, DeviceData *rec) {
         for (int c = 1; c <= 2; ++c) {
             if (!wanted(c))
                 continue;
+            if (stopHere())
+                goto end;
             const double nominal = nominalR[k - 1];
             measSetResRange(nominal);
             if (failed(ortav_switch(mvi, c, 1), "ortav_switch (mvi, chan+1, 1)") ||
@@ -125,6 +135,8 @@ int calibrateRun(int chan, DeviceData *rec) {
             continue;
         double sum = 0.0;
         for (int j = 1; j <= 3; ++j) {
+            if (stopHere())
+                goto end;
             measSetResRange(nominalR[j - 1]);
             if (failed(ortav_switch(mvi, c, 1), "ortav_switch (mvi, chan+1, 1)") ||
                 failed(ortav_switch_R(mvi, c, j, 0), "ortav_switch_R(mvi,chan+1,j+1,0)") ||
@@ -160,6 +172,8 @@ int calibrateRun(int chan, DeviceData *rec) {
     // The real current at the two calibration codes, across resistor 7 or 8.
     for (int p = 1; p <= 2; ++p) {
         for (int c = 1; c <= 2; ++c) {
+            if (stopHere())
+                goto end;
             const double Rs = rec->coeff.R[c - 1][5 + p];
             const double I = IFix[p - 1];
             const ViInt32 code = static_cast<ViUInt16>(NFix[p - 1]);
@@ -186,6 +200,11 @@ end:
     ortav_reset(mvi);
     SetWaitCursor(0);
     msgpHide();
+    ortav::calib::calibrationInterrupted(interrupted);
+    if (interrupted) {
+        ortav::calib::clearRunStop();
+        MessagePopup(kCalibTitle, kCalibrationInterrupted);
+    }
     return 0;
 }
 

@@ -9,6 +9,7 @@ Observers<CalibrationValue> &observers() {
     static Observers<CalibrationValue> o;
     return o;
 }
+bool g_interrupted = false;
 } // namespace
 
 int addCalibrationObserver(CalibrationObserver observer) {
@@ -21,6 +22,18 @@ void removeCalibrationObserver(int id) {
 
 void calibrationValue(const CalibrationValue &v) {
     observers().notify(v);
+}
+
+} // namespace ortav::calib
+
+namespace ortav::calib {
+
+void calibrationInterrupted(bool interrupted) {
+    g_interrupted = interrupted;
+}
+
+bool lastCalibrationInterrupted() {
+    return g_interrupted;
 }
 
 } // namespace ortav::calib

@@ -24,4 +24,9 @@ void removeCalibrationObserver(int id);
 // Called by Calibrate as each cell is filled.
 void calibrationValue(const CalibrationValue &v);
 
+// Whether the last automatic calibration was stopped on request (run_stop.h)
+// before its end: its tables are then only partly measured.
+void calibrationInterrupted(bool interrupted);
+bool lastCalibrationInterrupted();
+
 } // namespace ortav::calib

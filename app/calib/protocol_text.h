@@ -31,13 +31,16 @@ inline constexpr const char *kLineI = "%d     %10.4fмА  %10.4fмА  %10.4fмА
 inline constexpr const char *kVerdictFailed = "не норма";
 inline constexpr const char *kVerdictPassed = "";
 
-// Closing texts of an automatic run (no line end in the protocol).
+// Closing texts of an automatic run. Each is a line of the protocol like any
+// other, ended with a line end, so the next opening's date starts a line.
 inline constexpr const char *kClosingFailed =
     "При выполнении поверки были обнаружены несоответствия норме.";
 inline constexpr const char *kClosingPassed =
     "Автоповерка завершена, неисправностей не обнаружено.";
 inline constexpr const char *kClosingPassedScreen =
     "Автоповерка завершена,\nнеисправностей не обнаружено.";
+// A run stopped on request (a signal to a headless run, the stop button).
+inline constexpr const char *kClosingInterrupted = "Автоповерка прервана, поверка не завершена.";
 
 // Numbers in the protocol and in messages: formatting runs inside one of these.
 using CNumbers = ortav::text::CNumbers;

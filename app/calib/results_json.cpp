@@ -84,6 +84,10 @@ std::string jsonString(const std::string &text) {
 }
 
 std::string verdictOf(const RunSummary &s) {
+    if (s.running)
+        return "running";
+    if (s.interrupted)
+        return "interrupted";
     const Counts all = count(s.points, 0, 0);
     if (!s.completed || all.judged < s.expected)
         return "incomplete";
@@ -123,6 +127,7 @@ std::string summaryJson(const RunSummary &s) {
         }
     j += "\n  ],\n";
     j += "  \"completed\": " + std::string(s.completed ? "true" : "false") + ",\n";
+    j += "  \"interrupted\": " + std::string(s.interrupted ? "true" : "false") + ",\n";
     j += "  \"error\": " + jsonString(s.error) + ",\n";
     j += "  \"verdict\": " + jsonString(verdictOf(s)) + "\n";
     j += "}\n";

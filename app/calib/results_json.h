@@ -10,6 +10,14 @@
 
 namespace ortav::calib {
 
+// A point the run set but could not judge: no reading came.
+struct SkippedPoint {
+    int chan = 1;
+    int mode = 1;      // 1 resistance (ohms), 2 current (milliamperes)
+    double set = 0.0;
+    std::string reason; // the multimeter's own text
+};
+
 struct RunSummary {
     std::string command = "verify";
     // The module.
@@ -31,10 +39,13 @@ struct RunSummary {
     std::vector<JudgedPoint> points;
     bool completed = false; // ran to its closing verdict
     std::string error;      // why it did not, when known
+    bool running = false;     // written as the run starts: no verdict yet
+    bool interrupted = false; // stopped on request (a signal, the stop button)
 };
 
-// "passed", "failed" (a point out of norm) or "incomplete" (ended early or
-// points skipped: nothing can be said of the module as a whole).
+// "passed", "failed" (a point out of norm), "incomplete" (ended early or
+// points skipped: nothing can be said of the module as a whole), "interrupted"
+// (stopped on request) or "running" (not ended yet).
 std::string verdictOf(const RunSummary &s);
 
 std::string summaryJson(const RunSummary &s);

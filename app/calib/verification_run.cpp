@@ -75,6 +75,18 @@ void verificationRunStarted() {
             static_cast<int>(2 * resistancePoints(hardVersion).size() + 2 * currentPoints().size());
     g_run.started = std::time(nullptr);
     g_observer = addJudgedObserver([](const JudgedPoint &p) { g_run.points.push_back(p); });
+    if (logFile > 0) {
+        g_run.running = true;
+        writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
+        g_run.running = false;
+    }
+}
+
+void verificationRunInterrupted() {
+    if (g_observer == 0)
+        return;
+    g_run.interrupted = true;
+    verificationRunEnded(false);
 }
 
 void verificationRunEnded(bool completed) {

@@ -11,8 +11,13 @@ namespace ortav::calib {
 
 // Called by the automatic verification as it starts and as it ends. completed:
 // it reached its closing verdict. The end is taken once; later calls do nothing.
+// As it starts, the summary beside the protocol is replaced by one saying the
+// run is going on, so an earlier run's verdict never stands beside a newer
+// protocol.
 void verificationRunStarted();
 void verificationRunEnded(bool completed);
+// The run was stopped on request (runStopRequested): its end, as "interrupted".
+void verificationRunInterrupted();
 
 // The last run (or the one going on).
 const RunSummary &lastVerificationRun();

@@ -5,7 +5,9 @@
 #include "batch.h"
 #include "bench.h"
 #include "calib.h"
+#include "calibration_progress.h"
 #include "chart_check.h"
+#include "cp1251.h"
 #include "delay.h"
 #include "front_panel.h"
 #include "front_panel_harness.h"
@@ -15,6 +17,7 @@
 #include "protocol_file.h"
 #include "protocol_text.h"
 #include "results_csv.h"
+#include "run_stop.h"
 #include "uitest.h"
 #include "userint.h"
 #include "verification_chart.h"
@@ -30,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,8 +45,9 @@ using namespace ortav::calib;
 namespace {
 
 // One ORTAV (version 2, ideal resistors and a true image) and the mezzanine
-// multimeter beside it on a VXI carrier. `module` adds keys to the ORTAV.
-std::string bench(const std::string &module = "") {
+// multimeter beside it on a VXI carrier. `module` adds keys to the ORTAV,
+// `meter` to the multimeter.
+std::string bench(const std::string &module = "", const std::string &meter = "") {
     return "name: batch test\n"
            "resources:\n"
            "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D,"
@@ -55,7 +60,8 @@ std::string bench(const std::string &module = "") {
            "}\n"
            "      3: 32\n"
            "multimeters:\n"
-           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3}\n";
+           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3" +
+           (meter.empty() ? "" : ", " + meter) + "}\n";
 }
 const std::string kDeadSource = "faults: {dead_source: [2]}";
 // Writes to the channel register fail: the module opens with a warning and
@@ -119,6 +125,19 @@ std::vector<CsvRow> readCsv(const QString &path) {
     return rows;
 }
 
+// The protocol's last line, in UTF-8; "<unended>" when the file does not end
+// with a line end.
+std::string lastLine(const QString &path) {
+    const std::string bytes = readAll(path);
+    if (bytes.size() < 2 || bytes.substr(bytes.size() - 2) != "\r\n")
+        return "<unended>";
+    const std::size_t start = bytes.rfind("\r\n", bytes.size() - 3);
+    const std::string line =
+        bytes.substr(start == std::string::npos ? 0 : start + 2,
+                     bytes.size() - 2 - (start == std::string::npos ? 0 : start + 2));
+    return ortav::text::fromCp1251(line);
+}
+
 int jsonInt(const std::string &json, const QString &pattern) {
     const auto m = QRegularExpression(pattern).match(QString::fromStdString(json));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
@@ -163,7 +182,7 @@ class BatchRunTest : public QObject {
             QCOMPARE(row.failed, row.mode == 1 ? std::fabs(row.deviation) > row.permitted
                                                : std::fabs(row.deviation) > 0.01);
         }
-        const std::string closing = failed ? kClosingFailed : kClosingPassed;
+        const std::string closing = std::string(failed ? kClosingFailed : kClosingPassed) + "\n";
         QVERIFY(log.size() >= closing.size());
         QCOMPARE(log.substr(log.size() - protocolBytes(closing).size()), protocolBytes(closing));
 
@@ -261,6 +280,50 @@ private slots:
         QCOMPARE(QString::fromStdString(readAll(path("twice.csv"))).count("time,channel"), 1);
         QCOMPARE(jsonInt(readAll(path("twice.json")), "\"ambient_temperature\": (\\d+)"), 30);
         QVERIFY(rows[94].permitted > rows[0].permitted); // the norm widens with the temperature
+    }
+
+    // A stop request (a signal, the stop button) ends the run at the next point:
+    // the module reset, the protocol's last line and the summary say so.
+    void aStoppedRunSaysSoAndLeavesTheModuleReset() {
+        ortav::sim::loadString(bench(), "test.yaml");
+        const QString protocol = path("stopped.log");
+        // The previous run's verdict must not stand beside the next protocol.
+        QCOMPARE(batch({"--batch", "verify", "--protocol", protocol.toStdString()}).code, 0);
+        QCOMPARE(jsonText(readAll(path("stopped.json")), "verdict"), QString("passed"));
+        int judged = 0;
+        const int observer = addJudgedObserver([&](const JudgedPoint &) {
+            if (++judged == 5)
+                requestRunStop();
+        });
+        const Result r = batch({"--batch", "verify", "--protocol", protocol.toStdString()});
+        removeJudgedObserver(observer);
+        QCOMPARE(judged, 5);
+        QCOMPARE(r.code, 3);
+        QVERIFY(!runStopRequested()); // taken by the run
+        QCOMPARE(lastLine(protocol), std::string(kClosingInterrupted));
+        const std::string json = readAll(path("stopped.json"));
+        QCOMPARE(jsonText(json, "verdict"), QString("interrupted"));
+        QCOMPARE(jsonInt(json, "\"counts\": \\{\"judged\": (\\d+)"), 5);
+        QCOMPARE(static_cast<int>(readCsv(path("stopped.csv")).size()), 94 + 5);
+        for (int chan : {1, 2}) {
+            const auto state = ortav::sim::bench().findCarrier("VXI0::8::INSTR")->module(1)->channel(chan);
+            QVERIFY(!state.connected && state.code == 0);
+        }
+        QVERIFY2(r.err.find("\"ORTAV\": " + std::string(kClosingInterrupted)) != std::string::npos,
+                 r.err.c_str());
+
+        // A calibration stops the same way, before its next value, with nothing stored.
+        int values = 0;
+        const int calObserver = addCalibrationObserver([&](const CalibrationValue &) {
+            if (++values == 3)
+                requestRunStop();
+        });
+        const Result cal = batch({"--batch", "calibrate", "--write"});
+        removeCalibrationObserver(calObserver);
+        QCOMPARE(values, 3);
+        QVERIFY2(cal.err.find("Калибровка прервана") != std::string::npos, cal.err.c_str());
+        QVERIFY(cal.out.find("are stored") == std::string::npos);
+        QVERIFY(!runStopRequested());
     }
 
     void calibrationStoredIsTheImageTheNextVerificationUses() {
@@ -443,6 +506,47 @@ private slots:
             for (const char *png : {"c-R.png", "c-I.png"})
                 QVERIFY(!QImage(work.filePath(png)).isNull());
         QVERIFY2((out + err).contains(says.toUtf8()), (out + err).constData());
+    }
+
+    // A signal to the real program mid-run: it stops at the next point with the
+    // status shells expect, and its records say it was interrupted. The real
+    // clock (with readings that take no time) keeps the run going long enough.
+    void aSignalStopsTheProgramAtTheNextPoint_data() {
+        QTest::addColumn<int>("sig");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+    void aSignalStopsTheProgramAtTheNextPoint() {
+        QFETCH(int, sig);
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        QFile yaml(work.filePath("bench.yaml"));
+        QVERIFY(yaml.open(QIODevice::WriteOnly));
+        yaml.write(bench("", "instant: true").c_str());
+        yaml.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"ORTAV_VIRTUAL_CLOCK", "ORTAV_BENCH"})
+            env.remove(name);
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(work.path());
+        p.start(P_ORTAV, {"--batch", "verify", "--bench", "bench.yaml"});
+        p.setReadChannel(QProcess::StandardError); // the progress
+        QByteArray err;
+        while (!err.contains("point 1 of 94") && p.waitForReadyRead(60000))
+            err += p.readAllStandardError();
+        QVERIFY2(err.contains("point 1 of 94"), err.constData());
+        QCOMPARE(::kill(static_cast<pid_t>(p.processId()), sig), 0);
+        QVERIFY(p.waitForFinished(60000));
+        err += p.readAllStandardError();
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit, err.right(600).constData());
+        QVERIFY2(p.exitCode() == 128 + sig, err.right(600).constData());
+        QVERIFY2(err.contains("interrupted by"), err.constData());
+        QVERIFY(!err.contains("point 94 of 94"));
+        QCOMPARE(lastLine(work.filePath("ortav.log")), std::string(kClosingInterrupted));
+        QCOMPARE(jsonText(readAll(work.filePath("ortav.json")), "verdict"),
+                 QString("interrupted"));
     }
 
     // The chart on the verification sheet, driven as an operator would: its

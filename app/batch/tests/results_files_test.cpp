@@ -99,6 +99,11 @@ TEST(ResultsFiles, SummaryVerdictAndCounts) {
     s.points.push_back(point(1, 2, 1.0, 1.001, 0.01, false));
     s.completed = false; // ended before its verdict
     EXPECT_EQ(verdictOf(s), "incomplete");
+    s.interrupted = true; // stopped on request, whatever was judged
+    EXPECT_EQ(verdictOf(s), "interrupted");
+    s.running = true; // written as it starts
+    EXPECT_EQ(verdictOf(s), "running");
+    s.running = s.interrupted = false;
 
     s.completed = true;
     s.coeffImage = {0x00, 0xAB, 0x0F};
