@@ -1,17 +1,36 @@
 #include "batch_options.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include <charconv>
-#include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace ortav::batch {
 
 namespace {
 
-bool isOption(std::string_view arg, std::string_view name) {
-    return arg == name || (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
-                           arg[name.size()] == '=');
-}
+// The modes an option belongs to.
+enum Mode : unsigned {
+    kFrontPanel = 1,
+    kSelfTest = 2,
+    kCalibrate = 4,
+    kVerify = 8,
+    kBatch = kSelfTest | kCalibrate | kVerify,
+    kBoth = kFrontPanel | kBatch,
+};
+
+struct Row {
+    const char *names; // long name first; a one-letter name after a comma ("help,h")
+    const char *value; // the value's name in --help; nullptr: a switch
+    unsigned modes;    // where it may be given
+    const char *help;  // for --help; '\n' starts a continuation line
+    const char *needs; // "--NAME needs ..." when the value is missing or empty
+    // Reads the value (empty for a switch) into the options: empty, or the message.
+    std::string (*read)(const std::string &value, Options &o);
+};
 
 // Numbers are read the same way whatever the locale.
 bool readNumber(const std::string &text, double &value) {
@@ -26,119 +45,296 @@ bool readInt(const std::string &text, int &value) {
     return ec == std::errc() && ptr == end && !text.empty();
 }
 
+// The table of options, in the order of --help within each group.
+const Row kRows[] = {
+    {"help,h", nullptr, kBoth, "this text", nullptr,
+     [](const std::string &, Options &o) {
+         o.help = true;
+         return std::string();
+     }},
+    {"version", nullptr, kBoth,
+     "the versions of p_ortav and ortav_math, the integrity\n"
+     "of ortav_math, the VISA library (simulated or real)",
+     nullptr,
+     [](const std::string &, Options &o) {
+         o.version = true;
+         return std::string();
+     }},
+    {"bench", "FILE", kBoth, "the simulated bench (default: the built-in one)", "needs a name",
+     [](const std::string &v, Options &o) {
+         o.bench = v;
+         return std::string();
+     }},
+    {"visa", "NAME", kBoth,
+     "the VISA library, by name or path; auto: the usual\n"
+     "vendor libraries (default: ORTAV_VISA_LIBRARY, else\n"
+     "the simulated bench)",
+     "needs a name",
+     [](const std::string &v, Options &o) {
+         o.visa = v;
+         return std::string();
+     }},
+    {"batch", "COMMAND", kBatch, "selftest, calibrate or verify, without a window",
+     "needs a command: selftest, calibrate or verify",
+     [](const std::string &v, Options &o) {
+         if (v == "selftest")
+             o.command = Command::SelfTest;
+         else if (v == "calibrate")
+             o.command = Command::Calibrate;
+         else if (v == "verify")
+             o.command = Command::Verify;
+         else
+             return "--batch: unknown command '" + v + "' (selftest, calibrate or verify)";
+         return std::string();
+     }},
+    {"resource", "RSRC", kBatch, "the carrier's VISA resource (default: the first found)",
+     "needs a VISA resource name",
+     [](const std::string &v, Options &o) {
+         o.resource = v;
+         return std::string();
+     }},
+    {"position", "N", kBatch, "the module's mezzanine position 1..4\n(default: the first)",
+     "needs a mezzanine position 1..4",
+     [](const std::string &v, Options &o) {
+         if (!readInt(v, o.position) || o.position < 1 || o.position > 4)
+             return "--position: '" + v + "' is not a mezzanine position 1..4";
+         return std::string();
+     }},
+    {"multimeter", "KIND", kBatch,
+     "hpe1412, hp3458a, mervd, sulvat or tarnel\n"
+     "(default: the interactive program's search order)",
+     "needs a kind: hpe1412, hp3458a, mervd, sulvat or tarnel",
+     [](const std::string &v, Options &o) {
+         for (const char *k : kMultimeterKinds)
+             if (v == k) {
+                 o.multimeter = v;
+                 return std::string();
+             }
+         return "--multimeter: unknown kind '" + v +
+                "' (hpe1412, hp3458a, mervd, sulvat or tarnel)";
+     }},
+    {"write", nullptr, kCalibrate, "store the coefficients in the module", nullptr,
+     [](const std::string &, Options &o) {
+         o.write = true;
+         return std::string();
+     }},
+    {"protocol", "FILE", kVerify, "the protocol file (default ortav.log)", "needs a file name",
+     [](const std::string &v, Options &o) {
+         o.protocol = v;
+         return std::string();
+     }},
+    {"temperature", "C", kVerify, "ambient temperature, degrees Celsius\n(default 20)",
+     "needs degrees Celsius",
+     [](const std::string &v, Options &o) {
+         // The verification sheet's range.
+         if (!readNumber(v, o.temperature) || o.temperature < -40.0 || o.temperature > 80.0)
+             return "--temperature: '" + v + "' is not a temperature from -40 to 80 °C";
+         o.hasTemperature = true;
+         return std::string();
+     }},
+    {"chart", "FILE.png", kVerify,
+     "save the verification charts as FILE-R.png\n(resistance) and FILE-I.png (current)",
+     "needs a file name",
+     [](const std::string &v, Options &o) {
+         o.chart = v;
+         return std::string();
+     }},
+};
+
+std::string_view longName(const Row &r) {
+    std::string_view n = r.names;
+    return n.substr(0, n.find(','));
+}
+
+std::string_view shortName(const Row &r) {
+    std::string_view n = r.names;
+    const auto comma = n.find(',');
+    return comma == std::string_view::npos ? std::string_view() : n.substr(comma + 1);
+}
+
+// The row an argument names ("--name", "--name=value", "-n"), or nullptr.
+const Row *rowOf(std::string_view arg) {
+    for (const Row &r : kRows) {
+        if (arg.starts_with("--")) {
+            const std::string_view name = arg.substr(2, arg.find('=') - 2);
+            if (name == longName(r))
+                return &r;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg.substr(1) == shortName(r)) {
+            return &r;
+        }
+    }
+    return nullptr;
+}
+
+std::string commandList(unsigned modes) {
+    std::vector<const char *> names;
+    if (modes & kSelfTest)
+        names.push_back("selftest");
+    if (modes & kCalibrate)
+        names.push_back("calibrate");
+    if (modes & kVerify)
+        names.push_back("verify");
+    std::string s;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        s += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + std::string(names[i]);
+    return s;
+}
+
+unsigned modeOf(Command c) {
+    switch (c) {
+    case Command::SelfTest:
+        return kSelfTest;
+    case Command::Calibrate:
+        return kCalibrate;
+    case Command::Verify:
+        return kVerify;
+    default:
+        return kFrontPanel;
+    }
+}
+
+// What the parser itself cannot word so well: an argument it does not know and
+// a value missing at the end, each named as it was given.
+std::string checkArguments(const std::vector<std::string> &args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "--") {
+            if (i + 1 < args.size())
+                return "unknown argument '" + args[i + 1] + "'";
+            break;
+        }
+        const Row *r = rowOf(a);
+        if (r == nullptr)
+            return "unknown argument '" + a + "'";
+        if (r->value != nullptr && a.find('=') == std::string::npos) {
+            if (i + 1 == args.size())
+                return "--" + std::string(longName(*r)) + " " + r->needs;
+            ++i; // its value, whatever it looks like
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 bool requested(int argc, char *argv[]) {
-    for (int i = 1; i < argc; ++i)
-        if (isOption(argv[i], "--batch"))
+    for (int i = 1; i < argc; ++i) {
+        const Row *r = rowOf(argv[i]);
+        if (r != nullptr && longName(*r) == "batch")
             return true;
+        if (r != nullptr && r->value != nullptr &&
+            std::string_view(argv[i]).find('=') == std::string_view::npos)
+            ++i;
+    }
     return false;
 }
 
 std::string parse(int argc, char *argv[], Options &o) {
     o = Options{};
-    bool sawWrite = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        // The option's value: after '=' or the next argument.
-        std::string name(arg.substr(0, arg.find('=')));
-        auto value = [&](std::string &out) -> bool {
-            const auto eq = arg.find('=');
-            if (eq != std::string_view::npos) {
-                out = std::string(arg.substr(eq + 1));
-                return true;
-            }
-            if (i + 1 >= argc)
-                return false;
-            out = argv[++i];
-            return true;
-        };
-        std::string v;
-        if (isOption(arg, "--batch")) {
-            if (!value(v))
-                return "--batch needs a command: selftest, calibrate or verify";
-            if (v == "selftest")
-                o.command = Command::SelfTest;
-            else if (v == "calibrate")
-                o.command = Command::Calibrate;
-            else if (v == "verify")
-                o.command = Command::Verify;
-            else
-                return "--batch: unknown command '" + v + "' (selftest, calibrate or verify)";
-        } else if (isOption(arg, "--resource")) {
-            if (!value(v) || v.empty())
-                return "--resource needs a VISA resource name";
-            o.resource = v;
-        } else if (isOption(arg, "--position")) {
-            if (!value(v))
-                return "--position needs a mezzanine position 1..4";
-            if (!readInt(v, o.position) || o.position < 1 || o.position > 4)
-                return "--position: '" + v + "' is not a mezzanine position 1..4";
-        } else if (isOption(arg, "--multimeter")) {
-            if (!value(v))
-                return "--multimeter needs a kind: hpe1412, hp3458a, mervd, sulvat or tarnel";
-            bool known = false;
-            for (const char *k : kMultimeterKinds)
-                known = known || v == k;
-            if (!known)
-                return "--multimeter: unknown kind '" + v +
-                       "' (hpe1412, hp3458a, mervd, sulvat or tarnel)";
-            o.multimeter = v;
-        } else if (arg == "--write") {
-            sawWrite = true;
-        } else if (isOption(arg, "--protocol")) {
-            if (!value(v) || v.empty())
-                return "--protocol needs a file name";
-            o.protocol = v;
-        } else if (isOption(arg, "--chart")) {
-            if (!value(v) || v.empty())
-                return "--chart needs a file name";
-            o.chart = v;
-        } else if (isOption(arg, "--temperature")) {
-            if (!value(v))
-                return "--temperature needs degrees Celsius";
-            // The verification sheet's range.
-            if (!readNumber(v, o.temperature) || o.temperature < -40.0 || o.temperature > 80.0)
-                return "--temperature: '" + v + "' is not a temperature from -40 to 80 °C";
-            o.hasTemperature = true;
-        } else if (isOption(arg, "--bench") || isOption(arg, "--visa")) {
-            if (!value(v) || v.empty())
-                return name + " needs a name";
-        } else {
-            return "unknown argument '" + std::string(arg) + "'";
-        }
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (std::string wrong = checkArguments(args); !wrong.empty())
+        return wrong;
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    for (const Row &r : kRows) {
+        const QStringList names = QString::fromUtf8(r.names).split(',');
+        parser.addOption(r.value != nullptr ? QCommandLineOption(names, QString::fromUtf8(r.help),
+                                                                 QString::fromUtf8(r.value))
+                                            : QCommandLineOption(names, QString::fromUtf8(r.help)));
     }
-    if (o.command == Command::None)
-        return "--batch needs a command: selftest, calibrate or verify";
-    if (sawWrite && o.command != Command::Calibrate)
-        return "--write: only with --batch calibrate";
-    o.write = sawWrite;
-    if (o.command != Command::Verify) {
-        if (!o.protocol.empty())
-            return "--protocol: only with --batch verify";
-        if (!o.chart.empty())
-            return "--chart: only with --batch verify";
-        if (o.hasTemperature)
-            return "--temperature: only with --batch verify";
+    QStringList list;
+    list.reserve(argc);
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    if (!parser.parse(list))
+        return parser.errorText().toStdString();
+
+    // Each option read once, its last value counting, in the table's order.
+    std::vector<const Row *> used;
+    for (const Row &r : kRows) {
+        const QString name = QString::fromUtf8(longName(r).data(), longName(r).size());
+        if (!parser.isSet(name))
+            continue;
+        const std::string value = r.value != nullptr ? parser.value(name).toStdString() : "";
+        if (r.needs != nullptr && value.empty())
+            return "--" + std::string(longName(r)) + " " + r.needs;
+        if (std::string wrong = r.read(value, o); !wrong.empty())
+            return wrong;
+        used.push_back(&r);
+    }
+    if (o.help || o.version)
+        return {};
+    // Every option in the mode it belongs to.
+    const unsigned mode = modeOf(o.command);
+    for (const Row *r : used) {
+        if (r->modes & mode)
+            continue;
+        const std::string name = "--" + std::string(longName(*r));
+        if (o.command == Command::None && (r->modes & kBatch) == kBatch)
+            return name + ": only with --batch";
+        return name + ": only with --batch " + commandList(r->modes);
     }
     return {};
 }
 
+std::string helpText() {
+    std::string s = "usage: p_ortav [--bench FILE] [--visa NAME]\n"
+                    "       p_ortav --batch selftest|calibrate|verify [options]\n"
+                    "       p_ortav --help | --version\n"
+                    "\n"
+                    "Without --batch, the front panel (it needs a display); with --batch, the\n"
+                    "same procedures on an automated stand, without a window.\n";
+    const struct {
+        const char *title;
+        bool (*in)(unsigned modes);
+    } groups[] = {
+        {"Both modes", [](unsigned m) { return (m & kFrontPanel) && (m & kBatch); }},
+        {"The front panel only", [](unsigned m) { return m == kFrontPanel; }},
+        {"Headless runs (--batch COMMAND)", [](unsigned m) { return (m & kFrontPanel) == 0; }},
+    };
+    constexpr std::size_t kColumn = 24;
+    for (const auto &g : groups) {
+        std::string lines;
+        for (const Row &r : kRows) {
+            if (!g.in(r.modes))
+                continue;
+            std::string left = "  ";
+            if (!shortName(r).empty())
+                left += "-" + std::string(shortName(r)) + ", ";
+            left += "--" + std::string(longName(r));
+            if (r.value != nullptr)
+                left += " " + std::string(r.value);
+            left += left.size() + 1 < kColumn ? std::string(kColumn - left.size(), ' ')
+                                              : "\n" + std::string(kColumn, ' ');
+            // An option of some commands says so.
+            std::string help = r.help;
+            if ((r.modes & kFrontPanel) == 0 && (r.modes & kBatch) != kBatch)
+                help = commandList(r.modes) + ": " + help;
+            for (std::size_t nl = help.find('\n'); nl != std::string::npos;
+                 nl = help.find('\n', nl + 1))
+                help.insert(nl + 1, kColumn, ' ');
+            lines += left + help + "\n";
+        }
+        if (!lines.empty())
+            s += "\n" + std::string(g.title) + ":\n" + lines;
+    }
+    s += "\n"
+         "Environment:\n"
+         "  ORTAV_VISA_LIBRARY    a real VISA library instead of the simulated bench\n"
+         "  ORTAV_BENCH           the simulated bench file, as --bench\n"
+         "  ORTAV_VIRTUAL_CLOCK=1 every wait passes at once (simulated bench only)\n"
+         "\n"
+         "Exit status: 0 all passed (or the front panel closed normally), 1 a point out\n"
+         "of norm or a self-test failure, 2 a usage error or no display, 3 an\n"
+         "instrument error.\n";
+    return s;
+}
+
 const char *usage() {
-    return "usage: p_ortav --batch selftest|calibrate|verify [options]\n"
-           "  --resource RSRC      the carrier's VISA resource (default: the first found)\n"
-           "  --position N         the module's mezzanine position 1..4 (default: the first)\n"
-           "  --multimeter KIND    hpe1412, hp3458a, mervd, sulvat or tarnel\n"
-           "                       (default: the interactive program's search order)\n"
-           "  --write              calibrate: store the coefficients in the module\n"
-           "  --protocol FILE      verify: the protocol file (default ortav.log)\n"
-           "  --temperature C      verify: ambient temperature, degrees Celsius (default 20)\n"
-           "  --chart FILE.png     verify: save the verification charts as FILE-R.png\n"
-           "                       (resistance) and FILE-I.png (current)\n"
-           "  --bench FILE         the simulated bench (as the interactive program)\n"
-           "  --visa NAME          the VISA library (as the interactive program)\n"
-           "exit status: 0 all passed, 1 a point out of norm or a self-test failure,\n"
-           "             2 a usage error, 3 an instrument error\n";
+    return "usage: p_ortav [--bench FILE] [--visa NAME]\n"
+           "       p_ortav --batch selftest|calibrate|verify [options]\n"
+           "Try 'p_ortav --help' for all options.\n";
 }
 
 } // namespace ortav::batch

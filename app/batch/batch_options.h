@@ -1,20 +1,30 @@
-// The command line of a headless run: p_ortav --batch COMMAND [options].
+// The command line of p_ortav, one for the front panel and for headless runs
+// (p_ortav --batch COMMAND [options]).
+//
+// Every option is one row of the table in batch_options.cpp: its names, its
+// value, its help line, the modes it belongs to and how its value is read into
+// Options. A new option is a field here and a row there.
 #pragma once
 
 #include <string>
 
 namespace ortav::batch {
 
+// None: the front panel.
 enum class Command { None, SelfTest, Calibrate, Verify };
 
 struct Options {
-    Command command = Command::None;
+    bool help = false;               // --help, -h
+    bool version = false;            // --version
+    Command command = Command::None; // --batch COMMAND
+    std::string bench;               // --bench FILE: the simulated bench
+    std::string visa;                // --visa NAME: the VISA library
     std::string resource;   // --resource: the carrier's VISA resource; empty: the first found
     int position = 0;       // --position 1..4; 0: the first ORTAV on the carrier
     std::string multimeter; // --multimeter KIND; empty: the interactive search order
     bool write = false;     // --write (calibrate): store the coefficients in the module
     std::string protocol;   // --protocol FILE (verify); empty: the panel's default
-    std::string chart;      // --chart FILE.png (verify): the charts, FILE-R.png and FILE-I.png
+    std::string chart;      // --chart FILE.png (verify): FILE-R.png and FILE-I.png
     bool hasTemperature = false;
     double temperature = 20.0; // --temperature C (verify): ambient temperature
 };
@@ -26,12 +36,15 @@ inline constexpr const char *kMultimeterKinds[] = {"hpe1412", "hp3458a", "mervd"
 // Whether the command line asks for a headless run at all.
 bool requested(int argc, char *argv[]);
 
-// Reads the options. Empty on success; otherwise the message, naming the
-// argument that is wrong. The interactive program's own options (--bench FILE,
-// --visa NAME) are accepted and left to it.
+// Reads the command line of either mode. Empty on success; otherwise the
+// message of a usage error, naming the argument that is wrong (also an option
+// of the other mode or of another command).
 std::string parse(int argc, char *argv[], Options &options);
 
-// The usage text for standard error.
+// --help: every option of both modes, grouped, with the exit statuses.
+std::string helpText();
+
+// What follows the message of a usage error on standard error.
 const char *usage();
 
 } // namespace ortav::batch

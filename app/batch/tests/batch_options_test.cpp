@@ -1,4 +1,4 @@
-// The headless command line: what it accepts, and a message naming the
+// The command line of both modes: what it accepts, and a message naming the
 // argument for everything it refuses.
 #include "batch_options.h"
 
@@ -53,7 +53,9 @@ TEST(BatchOptions, RefusalsNameTheWrongArgument) {
         std::string message;
     } cases[] = {
         {{"--batch"}, "--batch needs a command: selftest, calibrate or verify"},
-        {{"--resource", "X"}, "--batch needs a command: selftest, calibrate or verify"},
+        {{"--resource", "X"}, "--resource: only with --batch"},
+        {{"--protocol=a.log"}, "--protocol: only with --batch verify"},
+        {{"--write", "--bench", "b.yaml"}, "--write: only with --batch calibrate"},
         {{"--batch", "frob"}, "--batch: unknown command 'frob' (selftest, calibrate or verify)"},
         {{"--batch", "verify", "--position", "5"},
          "--position: '5' is not a mezzanine position 1..4"},
@@ -73,9 +75,58 @@ TEST(BatchOptions, RefusalsNameTheWrongArgument) {
         {{"--batch", "verify", "--bench"}, "--bench needs a name"},
         {{"--batch", "verify", "-v"}, "unknown argument '-v'"},
         {{"--batch", "verify", "verify"}, "unknown argument 'verify'"},
+        {{"--verbose"}, "unknown argument '--verbose'"},
+        {{"-platform", "xcb"}, "unknown argument '-platform'"},
+        {{"--bench", "b.yaml", "--", "x"}, "unknown argument 'x'"},
+        {{"--batch", "calibrate", "--write=yes"}, "Unexpected value after '--write'."},
     };
     for (const auto &c : cases) {
         Options o;
         EXPECT_EQ(parseArgs(c.args, o), c.message) << c.args.back();
     }
+}
+
+TEST(BatchOptions, TheFrontPanelTakesItsOwnOptionsAndHelpAndVersionWin) {
+    Options o;
+    // A value that looks like an option is still the value.
+    EXPECT_EQ(parseArgs({"--bench", "b.yaml", "--visa", "--odd-name"}, o), "");
+    EXPECT_EQ(o.command, Command::None);
+    EXPECT_EQ(o.bench, "b.yaml");
+    EXPECT_EQ(o.visa, "--odd-name");
+    EXPECT_EQ(parseArgs({"--batch", "selftest", "--visa=a.so", "--visa", "b.so"}, o), "");
+    EXPECT_EQ(o.visa, "b.so"); // the last one counts
+
+    EXPECT_EQ(parseArgs({"-h"}, o), "");
+    EXPECT_TRUE(o.help);
+    EXPECT_EQ(parseArgs({"--batch", "calibrate", "--protocol", "a.log", "--help"}, o), "");
+    EXPECT_TRUE(o.help);
+    EXPECT_EQ(parseArgs({"--version", "--temperature", "30"}, o), "");
+    EXPECT_TRUE(o.version);
+    EXPECT_FALSE(o.help);
+    EXPECT_EQ(parseArgs({"--version", "--nonsense"}, o), "unknown argument '--nonsense'");
+    EXPECT_FALSE(requested(3, std::vector<char *>{const_cast<char *>("p_ortav"),
+                                                  const_cast<char *>("--bench"),
+                                                  const_cast<char *>("--batch")}
+                                  .data()));
+}
+
+TEST(BatchOptions, HelpListsEveryOptionInItsGroup) {
+    const std::string help = helpText();
+    const auto at = [&](const char *text) { return help.find(text); };
+    const auto both = at("\nBoth modes:\n"), batch = at("\nHeadless runs (--batch COMMAND):\n");
+    ASSERT_NE(both, std::string::npos) << help;
+    ASSERT_NE(batch, std::string::npos) << help;
+    EXPECT_LT(both, batch);
+    // Each option's line, once, in its group.
+    const auto line = [&](const std::string &o) { return help.find("\n  " + o + " "); };
+    for (const char *o : {"-h, --help", "--version", "--bench FILE", "--visa NAME"})
+        EXPECT_TRUE(line(o) > both && line(o) < batch) << o;
+    for (const char *o : {"--batch COMMAND", "--resource RSRC", "--position N", "--multimeter KIND",
+                          "--write", "--protocol FILE", "--temperature C", "--chart FILE.png"})
+        EXPECT_TRUE(line(o) > batch && line(o) != std::string::npos) << o;
+    // An option of some commands names them.
+    EXPECT_NE(at("--write               calibrate: store the coefficients"), std::string::npos)
+        << help;
+    EXPECT_NE(at("--protocol FILE       verify: the protocol file"), std::string::npos) << help;
+    EXPECT_NE(at("Exit status: 0"), std::string::npos);
 }
