@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds p_ortav and starts it (on the simulated bench
-# unless ORTAV_VISA_LIBRARY names a real VISA library). Arguments go to p_ortav.
+# Installs what is needed, builds p_ortav and the libraries it loads (in a build
+# folder of its own, without tests or benchmarks) and starts it, on the
+# simulated bench unless ORTAV_VISA_LIBRARY names a real VISA library.
+# Arguments go to p_ortav.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-run"
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-program="$root/build/bin/p_ortav"
-if [ -x "$program" ]; then
-  exec "$program" "$@"
+if [ ! -x "$build/bin/p_ortav" ]; then
+  echo "run.sh: the first build of p_ortav takes a few minutes; later starts are quick." >&2
 fi
-echo "Built (the front panel is not part of this build yet):"
-find "$root/build/bin" -maxdepth 1 -type f -printf '  %f\n' | sort
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DORTAV_BUILD_TESTS=OFF -DORTAV_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target p_ortav
+exec "$build/bin/p_ortav" "$@"
