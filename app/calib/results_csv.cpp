@@ -3,6 +3,7 @@
 #include "disk_sync.h"
 #include "protocol_text.h"
 
+#include <charconv>
 #include <cstdio>
 #include <strings.h>
 
@@ -23,12 +24,24 @@ std::string isoTime(std::time_t t) {
     return text;
 }
 
+namespace {
+
+// The shortest text that reads back as the same double (0.7, not
+// 0.69999999999999996), with a point whatever the locale.
+std::string shortest(double v) {
+    char text[32];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, v);
+    return ec == std::errc() ? std::string(text, end) : std::string("nan");
+}
+
+} // namespace
+
 std::string csvRow(const JudgedPoint &p) {
-    CNumbers numbers;
     char text[256];
-    std::snprintf(text, sizeof text, "%s,%d,%s,%s,%.17g,%.17g,%.17g,%.17g,%s\n",
-                  isoTime(p.time).c_str(), p.chan, p.mode == 1 ? "resistance" : "current",
-                  p.mode == 1 ? "Ohm" : "mA", p.set, p.measured, p.deviation, p.permitted,
+    std::snprintf(text, sizeof text, "%s,%d,%s,%s,%s,%s,%s,%s,%s\n", isoTime(p.time).c_str(),
+                  p.chan, p.mode == 1 ? "resistance" : "current", p.mode == 1 ? "Ohm" : "mA",
+                  shortest(p.set).c_str(), shortest(p.measured).c_str(),
+                  shortest(p.deviation).c_str(), shortest(p.permitted).c_str(),
                   p.failed ? "fail" : "pass");
     return text;
 }
