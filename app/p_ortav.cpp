@@ -1,6 +1,7 @@
 // The front panel's spine: start-up, the event loop with its exit question,
 // the menu, the About panel and closing everything at the end.
 #include "front_panel.h"
+#include "results_recording.h"
 
 #include "carrik.h"
 #include "instruments.h"
@@ -134,6 +135,8 @@ int startUp(int argc, char *argv[]) {
     if (cpPanel < 0 || ppPanel < 0)
         return -1;
     markSimulated();
+    // Every run from here on goes into the results database.
+    ortav::recording::start();
 
     // 4.
     DisplayPanel(mp);
@@ -170,6 +173,7 @@ int mainLoopStep() {
 }
 
 void shutDown() {
+    ortav::recording::stop();
     closeAll(1);
     for (int *h : {&aboutPanel, &stPanel, &dpPanel, &mp}) {
         DiscardPanel(*h);

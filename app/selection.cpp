@@ -7,6 +7,7 @@
 #include "ortav.h"
 #include "p_ortav.h"
 #include "panels.h"
+#include "results_recording.h"
 #include "userint.h"
 #include "visa.h"
 
@@ -117,6 +118,7 @@ int selMezonin(int, int, int event, void *, int, int) {
     SetCtrlVal(mp, MP_MEZ_NUMold, p);
     if (s == 0)
         DefaultCtrl(mp, MP_MSG);
+    ortav::recording::moduleOpened();
     setLed();
     return 0;
 }

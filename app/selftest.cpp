@@ -1,5 +1,6 @@
 // The self-test popup and the driver's questions during the test.
 #include "front_panel.h"
+#include "results_recording.h"
 
 #include "delay.h"
 #include "ortav.h"
@@ -33,6 +34,7 @@ int SelftestCB(int, int, int event, void *, int, int) {
     SetCtrlVal(stPanel, ST_RESULT, static_cast<int>(code));
     SetCtrlVal(stPanel, ST_MSG, message);
     SetCtrlAttribute(stPanel, ST_CLOSE, ATTR_DIMMED, 0);
+    ortav::recording::selfTestEnded(code, message);
     running = false;
     return 0;
 }

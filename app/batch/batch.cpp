@@ -15,6 +15,7 @@
 #include "results_csv.h"
 #include "results_json.h"
 #include "run_stop.h"
+#include "results_recording.h"
 #include "si.h"
 #include "uitest.h"
 #include "userint.h"
@@ -30,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <strings.h>
 #include <vector>
@@ -429,12 +431,41 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
     return {};
 }
 
+// When the module's last stored calibration falls due (the results database).
+void dueSummary(std::FILE *out) {
+    if (!ortav::recording::recording()) {
+        std::fprintf(out, "calibration due: unknown (%s)\n", ortav::recording::lastError().c_str());
+        return;
+    }
+    const std::optional<ortav::results::Due> due = ortav::recording::openModuleDue();
+    if (!due) {
+        std::fprintf(out, "calibration due: no stored calibration on record\n");
+        return;
+    }
+    std::fprintf(out, "calibration due: %s%s\n", ortav::results::utcText(due->due).c_str(),
+                 due->overdue ? " (OVERDUE)"
+                 : due->soon  ? " (due within 30 days)"
+                              : "");
+}
+
+// Whether the run is in the results database: said only when it is.
+void recordingSummary(std::FILE *out, std::FILE *err) {
+    if (!ortav::recording::recording())
+        return;
+    if (!ortav::recording::lastError().empty())
+        std::fprintf(err, "p_ortav: warning: %s\n", ortav::recording::lastError().c_str());
+    else if (!ortav::recording::lastRecordedRun().empty())
+        std::fprintf(out, "database: run %s recorded\n",
+                     ortav::recording::lastRecordedRun().c_str());
+}
+
 Outcome afterStart(const Options &o, Policy &policy, std::FILE *out, std::FILE *err) {
     if (Outcome r = chooseModule(o, policy); r.code != kPassed)
         return r;
     openingWarning = statusLineError();
     if (!openingWarning.empty())
         std::fprintf(err, "p_ortav: warning: %s\n", openingWarning.c_str());
+    dueSummary(out);
     if (o.command == Command::SelfTest)
         return selftest(policy, out, err);
     if (Outcome r = checkMultimeter(o); r.code != kPassed)
@@ -487,6 +518,7 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
                             ? ""
                             : "; the run stopped at its next safe point with the module reset")};
     RemovePopup(1);
+    recordingSummary(out, err);
     shutDown();
     calibReset(); // the protocol file closed
     ui::test::setResponder({});

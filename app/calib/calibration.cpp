@@ -218,7 +218,9 @@ int Calibrate(int chan) {
     if (g_calibrating)
         return 0;
     g_calibrating = true;
+    ortav::calib::calibrationEvent({ortav::calib::CalibrationEvent::Started});
     const int r = calibrateRun(chan, rec);
+    ortav::calib::calibrationEvent({ortav::calib::CalibrationEvent::Ended});
     g_calibrating = false;
     return r;
 }

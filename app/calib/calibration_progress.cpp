@@ -24,6 +24,25 @@ void calibrationValue(const CalibrationValue &v) {
     observers().notify(v);
 }
 
+namespace {
+Observers<CalibrationEvent> &eventObservers() {
+    static Observers<CalibrationEvent> o;
+    return o;
+}
+} // namespace
+
+int addCalibrationEventObserver(CalibrationEventObserver observer) {
+    return eventObservers().add(std::move(observer));
+}
+
+void removeCalibrationEventObserver(int id) {
+    eventObservers().remove(id);
+}
+
+void calibrationEvent(const CalibrationEvent &e) {
+    eventObservers().notify(e);
+}
+
 } // namespace ortav::calib
 
 namespace ortav::calib {

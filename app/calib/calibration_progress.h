@@ -29,4 +29,19 @@ void calibrationValue(const CalibrationValue &v);
 void calibrationInterrupted(bool interrupted);
 bool lastCalibrationInterrupted();
 
+// Whole calibrations and the stores of their tables, for whoever records them
+// (the results database).
+struct CalibrationEvent {
+    enum Kind { Started, Ended, Stored };
+    Kind kind = Started;
+    // Stored: the module took the tables (the driver's write returned no error);
+    // status: the failing status when it did not.
+    bool stored = false;
+    long status = 0;
+};
+using CalibrationEventObserver = std::function<void(const CalibrationEvent &)>;
+int addCalibrationEventObserver(CalibrationEventObserver observer);
+void removeCalibrationEventObserver(int id);
+void calibrationEvent(const CalibrationEvent &e);
+
 } // namespace ortav::calib

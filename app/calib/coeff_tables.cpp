@@ -1,6 +1,7 @@
 // The calibration sheet's coefficient tables: the module's image shown in TABLE
 // and TABLE_I, read from and written to the module, and reset to nominal values.
 #include "calib.h"
+#include "calibration_progress.h"
 
 #include "calib_math.h"
 #include "carrik.h"
@@ -174,11 +175,15 @@ int writeFlash(int, int, int event, void *, int, int) {
     ViStatus status = setFlash(rec);
     if (status != 0)
         error("setFlash(device_data)", status);
+    bool stored = false;
     if (status >= 0) {
         status = ortav_writeFlash(rec);
         if (status != 0)
             error("ortav_writeFlash(device_data)", status);
+        stored = status >= 0;
     }
+    ortav::calib::calibrationEvent(
+        {ortav::calib::CalibrationEvent::Stored, stored, static_cast<long>(status)});
     SetWaitCursor(0);
     return 0;
 }

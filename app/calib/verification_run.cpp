@@ -4,6 +4,7 @@
 #include "front_panel.h"
 #include "instruments.h"
 #include "judged_points.h"
+#include "observers.h"
 #include "p_ortav.h"
 #include "points.h"
 #include "results_csv.h"
@@ -19,7 +20,20 @@ namespace ortav::calib {
 namespace {
 RunSummary g_run;
 int g_observer = 0; // while a run goes on
+Observers<std::pair<const RunSummary *, bool>> &runObservers() {
+    static Observers<std::pair<const RunSummary *, bool>> o;
+    return o;
+}
 } // namespace
+
+int addRunObserver(RunObserver observer) {
+    return runObservers().add(
+        [observer](const std::pair<const RunSummary *, bool> &e) { observer(*e.first, e.second); });
+}
+
+void removeRunObserver(int id) {
+    runObservers().remove(id);
+}
 
 std::string moduleResource() {
     for (const InstrumentEntry &e : Instruments)
@@ -80,6 +94,7 @@ void verificationRunStarted() {
         writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
         g_run.running = false;
     }
+    runObservers().notify({&g_run, false});
 }
 
 void verificationRunInterrupted() {
@@ -107,6 +122,7 @@ void verificationRunEnded(bool completed) {
     }
     if (logFile > 0)
         writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
+    runObservers().notify({&g_run, true});
 }
 
 const RunSummary &lastVerificationRun() {

@@ -5,6 +5,7 @@
 
 #include "results_json.h"
 
+#include <functional>
 #include <string>
 
 namespace ortav::calib {
@@ -18,6 +19,12 @@ void verificationRunStarted();
 void verificationRunEnded(bool completed);
 // The run was stopped on request (runStopRequested): its end, as "interrupted".
 void verificationRunInterrupted();
+
+// Whoever follows whole runs (the results database): told as a run has
+// started (ended = false) and once it has ended, its summary complete.
+using RunObserver = std::function<void(const RunSummary &run, bool ended)>;
+int addRunObserver(RunObserver observer);
+void removeRunObserver(int id);
 
 // The last run (or the one going on).
 const RunSummary &lastVerificationRun();

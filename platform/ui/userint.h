@@ -58,6 +58,7 @@ enum : int {
     VAL_RED = 0xFF0000,
     VAL_GREEN = 0x00FF00,
     VAL_YELLOW = 0xFFFF00,
+    VAL_DK_YELLOW = 0x808000, // warnings on the status line
     VAL_BLACK = 0x000000,
     VAL_WHITE = 0xFFFFFF,
     VAL_GRAY = 0xA0A0A0,

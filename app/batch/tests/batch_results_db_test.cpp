@@ -1,0 +1,339 @@
+// Headless runs recorded in the results database: a verification point for
+// point as its CSV and JSON have it, calibrate-store-verify as the module's
+// history with its drift and due date, the self-test, and a run that ended early.
+#include "batch.h"
+#include "bench.h"
+#include "calib.h"
+#include "database.h"
+#include "front_panel_harness.h"
+#include "history.h"
+#include "instruments.h"
+#include "p_ortav.h"
+#include "results_recording.h"
+#include "uitest.h"
+#include "userint.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace ortav::results;
+
+namespace {
+
+// One ORTAV (version 2) and the mezzanine multimeter beside it on a VXI carrier.
+std::string bench(const std::string &module = "") {
+    return "name: history test\n"
+           "resources:\n"
+           "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D,"
+           " mainframe_la: 0, la: 8}\n"
+           "carriers:\n"
+           "  - resource: VXI0::8::INSTR\n"
+           "    positions:\n"
+           "      1: {type: ortav, hw_version: 2" +
+           (module.empty() ? "" : ", " + module) +
+           "}\n"
+           "      3: 32\n"
+           "multimeters:\n"
+           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3}\n";
+}
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+Result batch(std::vector<std::string> args) {
+    std::memset(Instruments, 0, sizeof Instruments);
+    harness::freshState();
+    args.insert(args.begin(), "p_ortav");
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    char *outText = nullptr, *errText = nullptr;
+    std::size_t outSize = 0, errSize = 0;
+    std::FILE *out = open_memstream(&outText, &outSize);
+    std::FILE *err = open_memstream(&errText, &errSize);
+    Result r;
+    r.code = ortav::batch::run(static_cast<int>(args.size()), argv.data(), out, err);
+    std::fclose(out);
+    std::fclose(err);
+    r.out = outText;
+    r.err = errText;
+    std::free(outText);
+    std::free(errText);
+    return r;
+}
+
+std::string readAll(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+}
+
+QString jsonText(const std::string &json, const QString &key) {
+    const auto m =
+        QRegularExpression("\"" + key + "\": \"([^\"]*)\"").match(QString::fromStdString(json));
+    return m.hasMatch() ? m.captured(1) : QString("<missing>");
+}
+
+double jsonNumber(const std::string &json, const QString &key) {
+    const auto m =
+        QRegularExpression("\"" + key + "\": ([-0-9.eE+]+)").match(QString::fromStdString(json));
+    return m.hasMatch() ? m.captured(1).toDouble() : NAN;
+}
+
+} // namespace
+
+class BatchResultsDbTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    std::string db() const { return dir.filePath("results.sqlite").toStdString(); }
+    QString path(const char *name) const { return dir.filePath(name); }
+
+    // A run as the station's operator starts it: this database, this station.
+    Result recorded(std::vector<std::string> args, const std::string &asset = "ИНВ-117") {
+        ortav::recording::Options o;
+        o.database = db();
+        o.station = "station-3";
+        o.operatorName = "Петров";
+        o.hasAsset = !asset.empty();
+        o.asset = asset;
+        ortav::recording::setOptions(o);
+        return batch(std::move(args));
+    }
+
+    std::vector<RunRecord> runs(const char *kind = nullptr) {
+        Database d;
+        std::string error;
+        Target t;
+        t.path = db();
+        if (!d.open(t, &error))
+            qWarning("%s", error.c_str());
+        std::vector<RunRecord> list;
+        for (const RunRecord &r : d.allRuns(kind))
+            list.push_back(*d.run(r.runId));
+        return list;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        ortav::clock::setVirtual(true);
+    }
+    void cleanup() {
+        calibReset();
+        ortav::recording::setOptions({});
+    }
+
+    void verificationIsRecordedPointForPointAsItsCsvAndJson() {
+        ortav::sim::loadString(bench("eeprom: {image: valid, deviation: 0.01, seed: 5}"),
+                               "test.yaml");
+        const QString protocol = path("v.log");
+        const Result r = recorded(
+            {"--batch", "verify", "--protocol", protocol.toStdString(), "--temperature", "24.5"});
+        QCOMPARE(r.code, 1);
+        const std::vector<RunRecord> all = runs(kVerification);
+        QCOMPARE(all.size(), std::size_t(1));
+        const RunRecord &run = all[0];
+
+        // Every CSV row, number for number.
+        const QStringList lines =
+            QString::fromStdString(readAll(path("v.csv"))).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(static_cast<std::size_t>(lines.size() - 1), run.points.size());
+        for (std::size_t i = 0; i < run.points.size(); ++i) {
+            const QStringList f = lines[static_cast<int>(i) + 1].split(',');
+            const PointRecord &p = run.points[i];
+            QCOMPARE(f[1].toInt(), p.chan);
+            QCOMPARE(f[2], QString(p.mode == 1 ? "resistance" : "current"));
+            QCOMPARE(f[4].toDouble(), p.set);
+            QCOMPARE(f[5].toDouble(), p.measured);
+            QCOMPARE(f[6].toDouble(), p.deviation);
+            QCOMPARE(f[7].toDouble(), p.permitted);
+            QCOMPARE(f[8], QString(p.failed ? "fail" : "pass"));
+        }
+        // And what the JSON says of the run.
+        const std::string json = readAll(path("v.json"));
+        QCOMPARE(QString::fromStdString(run.verdict), jsonText(json, "verdict"));
+        QCOMPARE(QString::fromStdString(run.coeffImage), jsonText(json, "coefficient_image"));
+        QCOMPARE(run.coeffImage.size(), std::size_t(688));
+        QCOMPARE(QString::fromStdString(run.carrierResource), jsonText(json, "resource"));
+        QCOMPARE(QString::fromStdString(run.multimeterKind), jsonText(json, "kind"));
+        QCOMPARE(run.ambientTemperature, jsonNumber(json, "ambient_temperature"));
+        QCOMPARE(double(run.pointsExpected), jsonNumber(json, "points_expected"));
+        QCOMPARE(run.position, 1);
+        QCOMPARE(run.hardwareVersion, 2);
+        // Who, where, with what.
+        QCOMPARE(run.station, std::string("station-3"));
+        QCOMPARE(run.operatorName, std::string("Петров"));
+        QCOMPARE(run.asset, std::string("ИНВ-117"));
+        QVERIFY(run.simulated);
+        QCOMPARE(run.bench, std::string("history test"));
+        QCOMPARE(run.carrierManufacturer, std::string("0xC5B"));
+        QCOMPARE(run.carrierModel, std::string("0x10D"));
+        QVERIFY2(run.mathIntegrity.rfind("intact (CRC32 ", 0) == 0, run.mathIntegrity.c_str());
+        QVERIFY(run.mathIntegrity.find("ortav_math") != std::string::npos);
+        QVERIFY(!run.programVersion.empty());
+        QVERIFY(run.finished >= run.started);
+    }
+
+    void calibrateStoreVerifyIsTheModulesHistoryWithItsDrift() {
+        ortav::sim::loadString(bench("eeprom: {image: valid, deviation: 0.01, seed: 5}"),
+                               "test.yaml");
+        QCOMPARE(recorded({"--batch", "calibrate", "--write"}, "ИНВ-200").code, 0);
+        // The asset is remembered for the carrier and position.
+        QCOMPARE(
+            recorded({"--batch", "verify", "--protocol", path("h.log").toStdString()}, "").code, 0);
+
+        Database d;
+        std::string error;
+        Target t;
+        t.path = db();
+        QVERIFY2(d.open(t, &error), error.c_str());
+        const std::vector<RunRecord> history = d.runs({"ИНВ-200", {}, {}, 0});
+        QCOMPARE(history.size(), std::size_t(3));
+        QCOMPARE(history[0].kind, std::string(kCalibration));
+        QCOMPARE(history[0].verdict, std::string("passed"));
+        QCOMPARE(history[1].kind, std::string(kStore));
+        QCOMPARE(history[1].verdict, std::string("stored"));
+        QCOMPARE(history[2].kind, std::string(kVerification));
+        QCOMPARE(history[2].verdict, std::string("passed"));
+        // The verification used the image just stored.
+        QCOMPARE(history[2].coeffImage, history[1].coeffStored);
+
+        const RunRecord calibration = *d.run(history[0].runId);
+        QCOMPARE(calibration.calibration.size(), std::size_t(42));
+        const std::vector<DriftPoint> drift = ortav::results::drift(d, {"ИНВ-200", {}, {}, 0});
+        QCOMPARE(drift.size(), std::size_t(1));
+        int resistors = 0;
+        for (const CalibrationEntry &v : calibration.calibration) {
+            if (v.kind != "resistor")
+                continue;
+            ++resistors;
+            const double nominal = nominalResistor(v.index);
+            QCOMPARE(drift[0].relative[v.chan - 1][v.index - 1], (v.value - nominal) / nominal);
+        }
+        QCOMPARE(resistors, 36);
+
+        std::optional<Due> due = calibrationDue(d, {"ИНВ-200", {}, {}, 0}, 12, history[1].finished);
+        QVERIFY(due);
+        QCOMPARE(due->due, dueDate(history[1].finished, 12));
+        QVERIFY(!due->soon);
+    }
+
+    void selfTestAndARunEndedEarlyAreRecordedAsTheyEnded_data() {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("self-test passed") << ""
+                                          << "selftest" << kSelfTest << "passed";
+        QTest::newRow("self-test failed") << "faults: {dead_source: [2]}"
+                                          << "selftest" << kSelfTest << "failed";
+        QTest::newRow("verification ended early")
+            << "faults: {access: [{register: 0x0A, on: write}]}"
+            << "verify" << kVerification << "JSON";
+    }
+    void selfTestAndARunEndedEarlyAreRecordedAsTheyEnded() {
+        QFETCH(QString, module);
+        QFETCH(QString, command);
+        QFETCH(QString, kind);
+        QFETCH(QString, verdict);
+        QFile::remove(dir.filePath("results.sqlite"));
+        ortav::sim::loadString(bench(module.toStdString()), "test.yaml");
+        std::vector<std::string> args{"--batch", command.toStdString()};
+        if (command == "verify")
+            args.insert(args.end(), {"--protocol", path("e.log").toStdString()});
+        recorded(args);
+        const std::vector<RunRecord> all = runs(kind.toStdString().c_str());
+        QCOMPARE(all.size(), std::size_t(1));
+        if (verdict == "JSON") {
+            QCOMPARE(QString::fromStdString(all[0].verdict),
+                     jsonText(readAll(path("e.json")), "verdict"));
+            QVERIFY(all[0].verdict != "passed");
+        } else {
+            QCOMPARE(QString::fromStdString(all[0].verdict), verdict);
+        }
+    }
+
+    // A module whose last stored calibration is this many days from falling due.
+    void storedCalibration(const std::string &asset, int daysLeft) {
+        Database d;
+        std::string error;
+        Target t;
+        t.path = db();
+        QVERIFY2(d.open(t, &error), error.c_str());
+        RunRecord r;
+        r.runId = asset + "-store";
+        r.kind = kStore;
+        r.asset = asset;
+        const std::time_t now = std::time(nullptr);
+        // Back 12 months from the due moment.
+        r.started = r.finished =
+            QDateTime::fromSecsSinceEpoch(now + std::time_t(daysLeft) * 86400, Qt::UTC)
+                .addMonths(-12)
+                .toSecsSinceEpoch();
+        r.verdict = "stored";
+        QVERIFY2(d.insertRun(r, &error), error.c_str());
+    }
+
+    void aModuleDueSaysSoOnTheStatusLineAndInTheSummary_data() {
+        QTest::addColumn<int>("daysLeft");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<QString>("statusLine");
+        QTest::newRow("overdue") << -3 << "(OVERDUE)"
+                                 << "Калибровка просрочена: срок истёк ";
+        QTest::newRow("due soon") << 10 << "(due within 30 days)"
+                                  << "Срок калибровки истекает ";
+        QTest::newRow("not due") << 100 << ""
+                                 << "";
+    }
+    void aModuleDueSaysSoOnTheStatusLineAndInTheSummary() {
+        QFETCH(int, daysLeft);
+        QFETCH(QString, summary);
+        QFETCH(QString, statusLine);
+        const std::string asset = std::string("DUE-") + QTest::currentDataTag();
+        storedCalibration(asset, daysLeft);
+        ortav::sim::loadString(bench(), "test.yaml");
+        const Result r = recorded({"--batch", "selftest"}, asset);
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.find("calibration due: ") != std::string::npos, r.out.c_str());
+        if (!summary.isEmpty())
+            QVERIFY2(r.out.find(summary.toStdString()) != std::string::npos, r.out.c_str());
+        else
+            QVERIFY2(r.out.find("(OVERDUE)") == std::string::npos &&
+                         r.out.find("(due within") == std::string::npos,
+                     r.out.c_str());
+
+        // The panel, opening the module (its asset remembered from the run before).
+        harness::Operator op;
+        harness::install(op);
+        ortav::recording::Options o;
+        o.database = db();
+        o.station = "station-3";
+        ortav::recording::setOptions(o);
+        QCOMPARE(harness::start(bench()), 0);
+        QCOMPARE(QString::fromStdString(ortav::recording::asset()), QString::fromStdString(asset));
+        const QString line = QString::fromStdString(harness::text(mp, MP_MSG));
+        if (statusLine.isEmpty()) {
+            QVERIFY2(!line.contains("алибровк"), qPrintable(line));
+        } else {
+            QVERIFY2(line.startsWith(statusLine), qPrintable(line));
+            QCOMPARE(harness::attribute(mp, MP_MSG, ATTR_TEXT_COLOR), int(VAL_DK_YELLOW));
+        }
+        harness::stop();
+        ui::test::setResponder({});
+    }
+};
+
+QTEST_MAIN(BatchResultsDbTest)
+#include "batch_results_db_test.moc"
