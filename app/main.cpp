@@ -3,8 +3,10 @@
 #include "batch.h"
 #include "batch_options.h"
 #include "front_panel.h"
+#include "history_report.h"
 #include "version_report.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
 
@@ -46,6 +48,8 @@ void displayFailure(QtMsgType type, const QMessageLogContext &context, const QSt
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // The user's data folder (the results database) is named for the program.
+    QCoreApplication::setApplicationName(QStringLiteral("p_ortav"));
     ortav::batch::Options options;
     if (const std::string wrong = ortav::batch::parse(argc, argv, options); !wrong.empty()) {
         std::fprintf(stderr, "p_ortav: %s\n%s", wrong.c_str(), ortav::batch::usage());
@@ -59,6 +63,9 @@ int main(int argc, char *argv[]) {
         std::fputs(versionReport(options.visa, options.bench).c_str(), stdout);
         return 0;
     }
+    if (options.command == ortav::batch::Command::History ||
+        options.command == ortav::batch::Command::Due)
+        return ortav::batch::printHistory(options);
     if (options.command != ortav::batch::Command::None)
         return ortav::batch::run(argc, argv);
     if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
@@ -68,5 +75,6 @@ int main(int argc, char *argv[]) {
         return ortav::batch::kUsage;
     }
     g_qtMessages = qInstallMessageHandler(displayFailure);
+    ortav::batch::useResultsOptions(options);
     return ortavMain(argc, argv);
 }

@@ -13,6 +13,7 @@
 #include "verification_run.h"
 #include "visa_library.h"
 
+#include <QSettings>
 #include <QSysInfo>
 
 #include <cstdint>
@@ -250,6 +251,28 @@ void onCalibration(const calib::CalibrationEvent &e) {
 
 void setOptions(const Options &options) {
     g_options = options;
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("p_ortav"),
+                       QStringLiteral("p_ortav"));
+    settings.beginGroup(QStringLiteral("results"));
+    if (g_options.database.empty() && !g_options.off) {
+        g_options.database = settings.value(QStringLiteral("database")).toString().toStdString();
+        g_options.off = g_options.database == "none";
+        if (g_options.off)
+            g_options.database.clear();
+    }
+    if (g_options.station.empty())
+        g_options.station = settings.value(QStringLiteral("station")).toString().toStdString();
+    if (g_options.calibrationMonths <= 0)
+        g_options.calibrationMonths =
+            settings.value(QStringLiteral("calibration_interval_months"), kDefaultCalibrationMonths)
+                .toInt();
+    if (g_options.calibrationMonths <= 0)
+        g_options.calibrationMonths = kDefaultCalibrationMonths;
+}
+
+int calibrationMonths() {
+    return g_options.calibrationMonths > 0 ? g_options.calibrationMonths
+                                           : kDefaultCalibrationMonths;
 }
 
 const Options &options() {
@@ -364,7 +387,7 @@ ModuleKey openModule() {
 std::optional<Due> openModuleDue() {
     if (!g_recorder || mvi == 0)
         return std::nullopt;
-    return calibrationDue(g_recorder->history(), openModule(), g_options.calibrationMonths,
+    return calibrationDue(g_recorder->history(), openModule(), calibrationMonths(),
                           std::time(nullptr));
 }
 

@@ -19,13 +19,16 @@ struct Options {
     std::string station;      // --station; empty: the host name
     std::string operatorName; // --operator; empty: the login name
     bool hasAsset = false;
-    std::string asset; // --asset (remembered for the carrier and position)
-    int calibrationMonths = results::kDefaultCalibrationMonths;
+    std::string asset;         // --asset (remembered for the carrier and position)
+    int calibrationMonths = 0; // 0: the settings file's, else 12
 };
 
-// Before start-up (the command line's options).
+// Before start-up (the command line's options). What they leave unsaid comes
+// from the settings file (~/.config/p_ortav/p_ortav.ini, group [results]:
+// database, station, calibration_interval_months).
 void setOptions(const Options &options);
 const Options &options();
+int calibrationMonths();
 
 // Opens the database and begins following the runs (start-up); ends it (shutdown).
 // A database that cannot be used is reported on the status line in the warning

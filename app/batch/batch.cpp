@@ -14,8 +14,8 @@
 #include "protocol_text.h"
 #include "results_csv.h"
 #include "results_json.h"
-#include "run_stop.h"
 #include "results_recording.h"
+#include "run_stop.h"
 #include "si.h"
 #include "uitest.h"
 #include "userint.h"
@@ -27,11 +27,11 @@
 #include <QtGlobal>
 
 #include <csignal>
-#include <pthread.h>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <optional>
+#include <pthread.h>
 #include <string>
 #include <strings.h>
 #include <vector>
@@ -477,12 +477,25 @@ Outcome afterStart(const Options &o, Policy &policy, std::FILE *out, std::FILE *
 
 } // namespace
 
+void useResultsOptions(const Options &o) {
+    ortav::recording::Options r;
+    r.off = o.resultsDb == "none";
+    r.database = r.off ? "" : o.resultsDb;
+    r.station = o.station;
+    r.operatorName = o.operatorName;
+    r.hasAsset = o.hasAsset;
+    r.asset = o.asset;
+    r.calibrationMonths = o.calibrationMonths;
+    ortav::recording::setOptions(r);
+}
+
 int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
     Options options;
     if (const std::string wrong = parse(argc, argv, options); !wrong.empty()) {
         std::fprintf(err, "p_ortav: %s\n%s", wrong.c_str(), usage());
         return kUsage;
     }
+    useResultsOptions(options);
     headlessPlatform();
     if (Outcome clock = virtualClock(argc, argv); clock.code != kPassed) {
         std::fprintf(err, "p_ortav: %s\n", clock.message.c_str());

@@ -30,6 +30,10 @@ enum ExitCode { kPassed = 0, kFailed = 1, kUsage = 2, kInstrument = 3, kInterrup
 // Whether the command line asks for a headless run (has --batch).
 bool requested(int argc, char *argv[]);
 
+struct Options;
+// The results database's options of the command line, for the run to record with.
+void useResultsOptions(const Options &options);
+
 // The whole headless run. out and err stand for standard output and error.
 int run(int argc, char *argv[], std::FILE *out = stdout, std::FILE *err = stderr);
 

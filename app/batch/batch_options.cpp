@@ -20,6 +20,9 @@ enum Mode : unsigned {
     kVerify = 8,
     kBatch = kSelfTest | kCalibrate | kVerify,
     kBoth = kFrontPanel | kBatch,
+    kHistory = 16,
+    kDue = 32,
+    kReports = kHistory | kDue,
 };
 
 struct Row {
@@ -87,13 +90,74 @@ const Row kRows[] = {
              return "--batch: unknown command '" + v + "' (selftest, calibrate or verify)";
          return std::string();
      }},
-    {"resource", "RSRC", kBatch, "the carrier's VISA resource (default: the first found)",
-     "needs a VISA resource name",
+    {"history", nullptr, kHistory,
+     "print the runs in the results database (of one module\n"
+     "with --asset, or --resource and --position), no window",
+     nullptr,
+     [](const std::string &, Options &o) {
+         if (o.command != Command::None)
+             return std::string("--history: not with --batch");
+         o.command = Command::History;
+         return std::string();
+     }},
+    {"due", nullptr, kDue, "list the modules due for calibration within 30 days", nullptr,
+     [](const std::string &, Options &o) {
+         if (o.command != Command::None)
+             return std::string(o.command == Command::History ? "--due: not with --history"
+                                                              : "--due: not with --batch");
+         o.command = Command::Due;
+         return std::string();
+     }},
+    {"json", nullptr, kReports, "print as JSON", nullptr,
+     [](const std::string &, Options &o) {
+         o.json = true;
+         return std::string();
+     }},
+    {"results-db", "PATH|URL", kBoth | kReports,
+     "the results database: an SQLite file, or a server\n"
+     "postgresql://user@host/db; none: record nothing\n"
+     "(default: results.sqlite in the user's data folder)",
+     "needs a file, a postgresql:// address or none",
+     [](const std::string &v, Options &o) {
+         o.resultsDb = v;
+         return std::string();
+     }},
+    {"station", "NAME", kBoth | kReports,
+     "this station's name in the results (default: the host name)", "needs a name",
+     [](const std::string &v, Options &o) {
+         o.station = v;
+         return std::string();
+     }},
+    {"operator", "NAME", kBoth, "the operator's name in the results (default: the login name)",
+     "needs a name",
+     [](const std::string &v, Options &o) {
+         o.operatorName = v;
+         return std::string();
+     }},
+    {"asset", "A", kBatch | kHistory,
+     "the module's asset number (remembered for its carrier\nand position)",
+     "needs an asset number",
+     [](const std::string &v, Options &o) {
+         o.asset = v;
+         o.hasAsset = true;
+         return std::string();
+     }},
+    {"calibration-interval", "MONTHS", kBoth | kReports,
+     "the calibration interval (default 12 months)", "needs a number of months",
+     [](const std::string &v, Options &o) {
+         if (!readInt(v, o.calibrationMonths) || o.calibrationMonths < 1 ||
+             o.calibrationMonths > 120)
+             return "--calibration-interval: '" + v + "' is not a number of months 1..120";
+         return std::string();
+     }},
+    {"resource", "RSRC", kBatch | kHistory,
+     "the carrier's VISA resource (default: the first found)", "needs a VISA resource name",
      [](const std::string &v, Options &o) {
          o.resource = v;
          return std::string();
      }},
-    {"position", "N", kBatch, "the module's mezzanine position 1..4\n(default: the first)",
+    {"position", "N", kBatch | kHistory,
+     "the module's mezzanine position 1..4\n(default: the first)",
      "needs a mezzanine position 1..4",
      [](const std::string &v, Options &o) {
          if (!readInt(v, o.position) || o.position < 1 || o.position > 4)
@@ -174,6 +238,8 @@ std::string commandList(unsigned modes) {
         names.push_back("calibrate");
     if (modes & kVerify)
         names.push_back("verify");
+    if (modes & kHistory)
+        names.push_back("--history");
     std::string s;
     for (std::size_t i = 0; i < names.size(); ++i)
         s += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + std::string(names[i]);
@@ -188,6 +254,10 @@ unsigned modeOf(Command c) {
         return kCalibrate;
     case Command::Verify:
         return kVerify;
+    case Command::History:
+        return kHistory;
+    case Command::Due:
+        return kDue;
     default:
         return kFrontPanel;
     }
@@ -271,6 +341,9 @@ std::string parse(int argc, char *argv[], Options &o) {
         if (r->modes & mode)
             continue;
         const std::string name = "--" + std::string(longName(*r));
+        if ((r->modes & ~kReports) == 0)
+            return name + ": only with " +
+                   (r->modes == kHistory ? "--history" : "--history or --due");
         if (o.command == Command::None && (r->modes & kBatch) == kBatch)
             return name + ": only with --batch";
         return name + ": only with --batch " + commandList(r->modes);
@@ -281,6 +354,8 @@ std::string parse(int argc, char *argv[], Options &o) {
 std::string helpText() {
     std::string s = "usage: p_ortav [--bench FILE] [--visa NAME]\n"
                     "       p_ortav --batch selftest|calibrate|verify [options]\n"
+                    "       p_ortav --history [--asset A | --resource R --position N] [--json]\n"
+                    "       p_ortav --due [--json]\n"
                     "       p_ortav --help | --version\n"
                     "\n"
                     "Without --batch, the front panel (it needs a display); with --batch, the\n"
@@ -291,7 +366,10 @@ std::string helpText() {
     } groups[] = {
         {"Both modes", [](unsigned m) { return (m & kFrontPanel) && (m & kBatch); }},
         {"The front panel only", [](unsigned m) { return m == kFrontPanel; }},
-        {"Headless runs (--batch COMMAND)", [](unsigned m) { return (m & kFrontPanel) == 0; }},
+        {"Headless runs (--batch COMMAND)",
+         [](unsigned m) { return (m & kFrontPanel) == 0 && (m & kBatch) != 0; }},
+        {"The results database, without a window",
+         [](unsigned m) { return (m & ~unsigned(kReports)) == 0; }},
     };
     constexpr std::size_t kColumn = 24;
     for (const auto &g : groups) {
@@ -309,7 +387,8 @@ std::string helpText() {
                                               : "\n" + std::string(kColumn, ' ');
             // An option of some commands says so.
             std::string help = r.help;
-            if ((r.modes & kFrontPanel) == 0 && (r.modes & kBatch) != kBatch)
+            if ((r.modes & kFrontPanel) == 0 && (r.modes & kBatch) != 0 &&
+                (r.modes & kBatch) != kBatch)
                 help = commandList(r.modes) + ": " + help;
             for (std::size_t nl = help.find('\n'); nl != std::string::npos;
                  nl = help.find('\n', nl + 1))

@@ -10,8 +10,8 @@
 
 namespace ortav::batch {
 
-// None: the front panel.
-enum class Command { None, SelfTest, Calibrate, Verify };
+// None: the front panel. History and Due: read the results database and print.
+enum class Command { None, SelfTest, Calibrate, Verify, History, Due };
 
 struct Options {
     bool help = false;               // --help, -h
@@ -27,6 +27,14 @@ struct Options {
     std::string chart;      // --chart FILE.png (verify): FILE-R.png and FILE-I.png
     bool hasTemperature = false;
     double temperature = 20.0; // --temperature C (verify): ambient temperature
+    // The results database.
+    std::string resultsDb;    // --results-db PATH|postgresql://...|none; empty: the default
+    std::string station;      // --station NAME; empty: the host name
+    std::string operatorName; // --operator NAME; empty: the login name
+    bool hasAsset = false;
+    std::string asset;         // --asset A: the module's asset number
+    int calibrationMonths = 0; // --calibration-interval MONTHS; 0: the settings' or 12
+    bool json = false;         // --json (--history, --due)
 };
 
 // The multimeter kinds, as --multimeter and the bench file name them.

@@ -349,7 +349,7 @@ std::vector<RunRecord> Database::select(const QString &where, const QVariantList
     std::vector<RunRecord> list;
     lastError_.clear();
     QSqlQuery s(sql());
-    s.prepare(QStringLiteral("SELECT * FROM %1%2 ORDER BY started_utc, finished_utc, run_id")
+    s.prepare(QStringLiteral("SELECT * FROM %1%2 ORDER BY finished_utc, started_utc, run_id")
                   .arg(QLatin1String(table), where.isEmpty() ? QString() : " WHERE " + where));
     for (const QVariant &v : values)
         s.addBindValue(v);

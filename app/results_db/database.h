@@ -58,7 +58,8 @@ public:
                    const InTransaction &also = {});
 
     std::optional<RunRecord> run(const std::string &runId, bool withDetails = true);
-    // The runs of a module, oldest first, without points.
+    // The runs of a module in the order they ended (within a second: as the
+    // station began them), without points.
     std::vector<RunRecord> runs(const ModuleKey &key, const char *kind = nullptr);
     // Every run of a kind (all kinds: null), oldest first, without points.
     std::vector<RunRecord> allRuns(const char *kind = nullptr);

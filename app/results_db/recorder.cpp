@@ -1,14 +1,17 @@
 #include "recorder.h"
 
+#include <QDateTime>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 #include <QVariant>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -42,8 +45,40 @@ bool forget(QSqlDatabase &db, const std::string &runId, std::string *error) {
 
 } // namespace
 
+// A time-ordered UUID (version 7): milliseconds since the epoch, a counter for
+// ids made in the same millisecond, then random bits. Runs recorded within one
+// second sort in the order this station began them.
 std::string Recorder::makeRunId() {
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    static std::mutex lock;
+    static std::uint64_t lastMs = 0, counter = 0;
+    std::uint64_t ms = 0, n = 0;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        ms = static_cast<std::uint64_t>(QDateTime::currentMSecsSinceEpoch());
+        if (ms <= lastMs) {
+            ms = lastMs;
+            ++counter;
+            if (counter > 0xFFF) { // the counter's room used up: the next millisecond
+                ++ms;
+                counter = 0;
+            }
+        } else {
+            counter = 0;
+        }
+        lastMs = ms;
+        n = counter;
+    }
+    const QByteArray random = QUuid::createUuid().toRfc4122();
+    char text[64];
+    std::snprintf(text, sizeof text, "%08llx-%04llx-7%03llx-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                  static_cast<unsigned long long>(ms >> 16),
+                  static_cast<unsigned long long>(ms & 0xFFFF), static_cast<unsigned long long>(n),
+                  0x80 | (static_cast<unsigned char>(random[8]) & 0x3F),
+                  static_cast<unsigned char>(random[9]), static_cast<unsigned char>(random[10]),
+                  static_cast<unsigned char>(random[11]), static_cast<unsigned char>(random[12]),
+                  static_cast<unsigned char>(random[13]), static_cast<unsigned char>(random[14]),
+                  static_cast<unsigned char>(random[15]));
+    return text;
 }
 
 bool Recorder::open(const std::string &localPath, const std::optional<Target> &server,

@@ -2,11 +2,13 @@
 // point as its CSV and JSON have it, calibrate-store-verify as the module's
 // history with its drift and due date, the self-test, and a run that ended early.
 #include "batch.h"
+#include "batch_options.h"
 #include "bench.h"
 #include "calib.h"
 #include "database.h"
 #include "front_panel_harness.h"
 #include "history.h"
+#include "history_report.h"
 #include "instruments.h"
 #include "p_ortav.h"
 #include "results_recording.h"
@@ -102,13 +104,10 @@ class BatchResultsDbTest : public QObject {
 
     // A run as the station's operator starts it: this database, this station.
     Result recorded(std::vector<std::string> args, const std::string &asset = "ИНВ-117") {
-        ortav::recording::Options o;
-        o.database = db();
-        o.station = "station-3";
-        o.operatorName = "Петров";
-        o.hasAsset = !asset.empty();
-        o.asset = asset;
-        ortav::recording::setOptions(o);
+        args.insert(args.end(),
+                    {"--results-db", db(), "--station", "station-3", "--operator", "Петров"});
+        if (!asset.empty())
+            args.insert(args.end(), {"--asset", asset});
         return batch(std::move(args));
     }
 
@@ -332,6 +331,113 @@ private slots:
         }
         harness::stop();
         ui::test::setResponder({});
+    }
+
+    Result report(std::vector<std::string> args) {
+        args.insert(args.begin(), "p_ortav");
+        std::vector<char *> argv;
+        for (std::string &a : args)
+            argv.push_back(a.data());
+        ortav::batch::Options o;
+        Result r;
+        const std::string wrong =
+            ortav::batch::parse(static_cast<int>(argv.size()), argv.data(), o);
+        if (!wrong.empty()) {
+            r.code = 2;
+            r.err = wrong;
+            return r;
+        }
+        char *outText = nullptr, *errText = nullptr;
+        std::size_t outSize = 0, errSize = 0;
+        std::FILE *out = open_memstream(&outText, &outSize);
+        std::FILE *err = open_memstream(&errText, &errSize);
+        r.code = ortav::batch::printHistory(o, out, err);
+        std::fclose(out);
+        std::fclose(err);
+        r.out = outText;
+        r.err = errText;
+        std::free(outText);
+        std::free(errText);
+        return r;
+    }
+
+    void historyAndDueArePrintedWithoutAWindow() {
+        QFile::remove(dir.filePath("results.sqlite"));
+        ortav::sim::loadString(bench("eeprom: {image: valid, deviation: 0.01, seed: 5}"),
+                               "test.yaml");
+        QCOMPARE(recorded({"--batch", "calibrate", "--write"}, "ИНВ-300").code, 0);
+        QCOMPARE(
+            recorded({"--batch", "verify", "--protocol", path("p.log").toStdString()}, "").code, 0);
+        storedCalibration("OLD-1", -5);
+
+        Result r = report({"--history", "--asset", "ИНВ-300", "--results-db", db()});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(lines[0].contains(" calibration  passed      station-3, Петров, ИНВ-300 "
+                                   "VXI0::8::INSTR position 1"),
+                 qPrintable(lines[0]));
+        QVERIFY(lines[1].contains(" store        stored "));
+        QVERIFY2(lines[2].contains(" verification passed ") &&
+                     lines[2].contains(", 94 points, 0 out of norm"),
+                 qPrintable(lines[2]));
+        QVERIFY(lines[3].startsWith("calibration due: ИНВ-300: last calibration "));
+
+        // The same module by its carrier and position on this station.
+        r = report({"--history", "--resource", "VXI0::8::INSTR", "--position", "1", "--json",
+                    "--results-db", db(), "--station", "station-3"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(QString::fromStdString(r.out).count("\"run_id\""), 3);
+        QVERIFY(r.out.find("\"kind\": \"store\", ") != std::string::npos);
+        QVERIFY(r.out.find("\"calibration_due\": {\"module\": \"ИНВ-300\"") != std::string::npos);
+        QCOMPARE(QString::fromStdString(r.out).count("\"relative\": [["), 1);
+
+        r = report({"--due", "--results-db", db()});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.rfind("OLD-1: last calibration ", 0) == 0 &&
+                     r.out.find("(OVERDUE)") != std::string::npos &&
+                     r.out.find("ИНВ-300") == std::string::npos,
+                 r.out.c_str());
+        // Over a two-year interval nothing is due yet.
+        r = report({"--due", "--json", "--calibration-interval", "24", "--results-db", db()});
+        QCOMPARE(r.out, std::string("[\n]\n"));
+        r = report({"--due", "--json", "--results-db", db()});
+        QCOMPARE(QString::fromStdString(r.out).count("\"module\": \"OLD-1\""), 1);
+        QVERIFY(r.out.find("\"overdue\": true") != std::string::npos);
+    }
+
+    void historyUsageErrors_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("asset and resource")
+            << QStringList{"--history", "--asset", "A", "--resource", "R", "--position", "1"} << 2
+            << "--history: either --asset or --resource and --position";
+        QTest::newRow("resource alone") << QStringList{"--history", "--resource", "R"} << 2
+                                        << "--history: --resource and --position go together";
+        QTest::newRow("no such file")
+            << QStringList{"--history", "--results-db", "/nonexistent/r.sqlite"} << 2
+            << "/nonexistent/r.sqlite: no results database there";
+        QTest::newRow("nothing to read") << QStringList{"--due", "--results-db", "none"} << 2
+                                         << "--results-db none: there is no database to read";
+        QTest::newRow("with a run")
+            << QStringList{"--batch", "verify", "--history"} << 2 << "--history: not with --batch";
+        QTest::newRow("json alone")
+            << QStringList{"--json"} << 2 << "--json: only with --history or --due";
+        QTest::newRow("server away")
+            << QStringList{"--history", "--results-db", "postgresql://x@/db?host=/nonexistent"} << 3
+            << "the results database cannot be read: ";
+    }
+    void historyUsageErrors() {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        std::vector<std::string> a;
+        for (const QString &s : args)
+            a.push_back(s.toStdString());
+        const Result r = report(a);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.find(message.toStdString()) != std::string::npos, r.err.c_str());
     }
 };
 
