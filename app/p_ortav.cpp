@@ -1,6 +1,7 @@
 // The front panel's spine: start-up, the event loop with its exit question,
 // the menu, the About panel and closing everything at the end.
 #include "front_panel.h"
+#include "history_window.h"
 #include "results_recording.h"
 
 #include "carrik.h"
@@ -173,6 +174,7 @@ int mainLoopStep() {
 }
 
 void shutDown() {
+    ortav::history::closeHistoryWindow();
     ortav::recording::stop();
     closeAll(1);
     for (int *h : {&aboutPanel, &stPanel, &dpPanel, &mp}) {
@@ -279,6 +281,9 @@ int MenuCallback(int, int menuItem, void *, int) {
         break;
     case MENU_HELP_ABOUT:
         DisplayPanel(aboutPanel);
+        break;
+    case MENU_HELP_HISTORY:
+        ortav::history::showHistoryWindow();
         break;
     default:
         break;

@@ -106,6 +106,7 @@
 #define MENU_EXE_SELFTEST 10
 #define MENU_HELP 11
 #define MENU_HELP_ABOUT 12
+#define MENU_HELP_HISTORY 13
 
 // The resource file's name, as the program loads it.
 #define UIR_FILE "p_ortav.uir"

@@ -43,7 +43,8 @@ ui::MenuBarSpec menuBar() {
                       {.id = MENU_HELP,
                        .constant = "HELP",
                        .label = "Справка",
-                       .items = {{MENU_HELP_ABOUT, "ABOUT", "О программе"}}}},
+                       .items = {{MENU_HELP_ABOUT, "ABOUT", "О программе"},
+                                 {MENU_HELP_HISTORY, "HISTORY", "История"}}}},
             .callback = MenuCallback};
 }
 

@@ -9,15 +9,21 @@
 #include "front_panel_harness.h"
 #include "history.h"
 #include "history_report.h"
+#include "history_window.h"
 #include "instruments.h"
 #include "p_ortav.h"
 #include "results_recording.h"
 #include "uitest.h"
 #include "userint.h"
 
+#include <QChartView>
 #include <QDateTime>
 #include <QFile>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -438,6 +444,81 @@ private slots:
         const Result r = report(a);
         QCOMPARE(r.code, code);
         QVERIFY2(r.err.find(message.toStdString()) != std::string::npos, r.err.c_str());
+    }
+
+    // After historyAndDueArePrintedWithoutAWindow: the module ИНВ-300 calibrated,
+    // stored and verified.
+    void historyWindowShowsTheRunsTheirPointsAndTheDrift() {
+        harness::Operator op;
+        std::string exportTo;
+        ui::test::setResponder([&](const ui::test::Request &r) {
+            if (r.kind == ui::test::RequestKind::FileSelect)
+                return ui::test::Answer::file(exportTo);
+            return op.answer(r);
+        });
+        ortav::recording::Options o;
+        o.database = db();
+        o.station = "station-3";
+        ortav::recording::setOptions(o);
+        QCOMPARE(harness::start(bench()), 0);
+        QVERIFY(ui::test::chooseMenuItem(GetPanelMenuBar(mp), MENU_HELP_HISTORY));
+        QWidget *w = ortav::history::historyWindow();
+        QVERIFY(w != nullptr && w->isVisible());
+        QCOMPARE(w->windowTitle(), QString("История"));
+        QVERIFY2(w->findChild<QLabel *>("module")->text().startsWith(
+                     "Инв. № ИНВ-300; Срок калибровки истекает "),
+                 qPrintable(w->findChild<QLabel *>("module")->text()));
+        auto *runs = w->findChild<QTableWidget *>("runs");
+        QCOMPARE(runs->rowCount(), 3);
+        QCOMPARE(runs->item(0, 1)->text(), QString("Калибровка"));
+        QCOMPARE(runs->item(1, 1)->text(), QString("Запись коэффициентов"));
+        QCOMPARE(runs->item(1, 2)->text(), QString("записаны"));
+        QCOMPARE(runs->item(2, 1)->text(), QString("Поверка"));
+        QCOMPARE(runs->item(2, 2)->text(), QString("норма"));
+        QCOMPARE(runs->item(2, 3)->text(), QString("station-3"));
+        QCOMPARE(runs->item(2, 4)->text(), QString("Петров"));
+
+        // A click on the verification shows its points.
+        runs->setCurrentCell(2, 0);
+        auto *points = w->findChild<QTableWidget *>("points");
+        QCOMPARE(points->rowCount(), 94);
+        QCOMPARE(points->item(0, 2)->text(), QString("10.1000 Ом"));
+
+        // The drift: 18 resistors per channel, one stored calibration each.
+        Database d;
+        std::string error;
+        Target t;
+        t.path = db();
+        QVERIFY2(d.open(t, &error), error.c_str());
+        const std::vector<DriftPoint> drift = ortav::results::drift(d, {"ИНВ-300", {}, {}, 0});
+        QCOMPARE(drift.size(), std::size_t(1));
+        for (int c = 0; c < 2; ++c) {
+            auto *view = w->findChild<QChartView *>(QString("drift%1").arg(c + 1));
+            const QList<QAbstractSeries *> series = view->chart()->series();
+            QCOMPARE(series.size(), 18);
+            for (int k = 0; k < 18; ++k) {
+                auto *line = static_cast<QLineSeries *>(series[k]);
+                QCOMPARE(line->name(), QString("R%1").arg(k + 1));
+                QCOMPARE(line->count(), 1);
+                QCOMPARE(line->at(0).y(), 100.0 * drift[0].relative[c][k]);
+            }
+        }
+
+        // The run's points to CSV: the very rows written beside its protocol.
+        exportTo = path("exported-run.csv").toStdString();
+        w->findChild<QPushButton *>("exportRun")->click();
+        QCOMPARE(readAll(path("exported-run.csv")), readAll(path("p.csv")));
+        exportTo = path("exported-history.csv").toStdString();
+        w->findChild<QPushButton *>("exportHistory")->click();
+        const QStringList rows = QString::fromStdString(readAll(path("exported-history.csv")))
+                                     .split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 4);
+        QVERIFY(rows[0].startsWith("run_id,kind,started,finished,verdict,"));
+        QVERIFY2(rows[3].contains(",verification,") && rows[3].endsWith(",94,0"),
+                 qPrintable(rows[3]));
+        harness::stop();
+        QVERIFY(ortav::history::historyWindow() == nullptr);
+        ui::test::setResponder({});
     }
 };
 
