@@ -9,16 +9,36 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <numbers>
 #include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ortav::sim {
 
 extern const char *const kDefaultBenchYaml;
 
 namespace {
+
+// Far beyond any real bench (a few kilobytes), small enough to parse at once.
+constexpr long long kMaxBenchBytes = 8ll << 20;
+
+const char *fileKind(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "of another kind";
+}
 
 std::string placed(const std::string &file, int line, int column, const std::string &problem) {
     std::ostringstream s;
@@ -64,13 +84,43 @@ void install(std::unique_ptr<Bench> b) {
     ++g.generation;
 }
 
+// Only a regular file of a sensible size is read: a FIFO or a device such as
+// /dev/zero would otherwise block the program or fill its memory.
 std::string readFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         throw BenchError(path, 0, 0, std::string("cannot read the file: ") + std::strerror(errno));
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw BenchError(path, 0, 0, std::string("cannot read the file: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        throw BenchError(path, 0, 0,
+                         std::string("not a regular file (") + fileKind(st.st_mode) +
+                             "); a bench description is a YAML file");
+    const std::string tooLarge = "the file is larger than " + std::to_string(kMaxBenchBytes) +
+                                 " bytes, the most a bench description may have";
+    if (st.st_size > kMaxBenchBytes)
+        throw BenchError(path, 0, 0, tooLarge);
+    // Read to the end, whatever the size said: the file may grow meanwhile.
+    std::string text;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw BenchError(path, 0, 0,
+                             std::string("cannot read the file: ") + std::strerror(errno));
+        if (n == 0)
+            return text;
+        if (text.size() + static_cast<size_t>(n) > static_cast<size_t>(kMaxBenchBytes))
+            throw BenchError(path, 0, 0, tooLarge);
+        text.append(buf, static_cast<size_t>(n));
+    }
 }
 
 void copyOut(const std::string &text, char *out, int size) {
@@ -159,18 +209,57 @@ void Carrier::poll() {
         }
 }
 
-Resource *Bench::findResource(std::string_view n) {
-    for (Resource &r : resources)
-        if (sameName(r.name, n))
-            return &r;
+namespace {
+
+std::string lowerName(std::string_view s) {
+    std::string out(s);
+    for (char &c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Through the index while it covers the whole list; a list filled directly is
+// searched from the start.
+template <class T, class Name>
+T *lookUp(std::vector<T> &list, const std::unordered_map<std::string, size_t> &index,
+          std::string_view n, Name nameOf) {
+    if (index.size() == list.size()) {
+        const auto it = index.find(lowerName(n));
+        if (it == index.end())
+            return nullptr;
+        if (it->second < list.size() && sameName(nameOf(list[it->second]), n))
+            return &list[it->second];
+    }
+    for (T &x : list)
+        if (sameName(nameOf(x), n))
+            return &x;
     return nullptr;
 }
 
+} // namespace
+
+Resource *Bench::findResource(std::string_view n) {
+    return lookUp(resources, resourceIndex_, n,
+                  [](const Resource &r) -> std::string_view { return r.name; });
+}
+
 Carrier *Bench::findCarrier(std::string_view resource) {
-    for (Carrier &c : carriers)
-        if (sameName(c.resource, resource))
-            return &c;
-    return nullptr;
+    return lookUp(carriers, carrierIndex_, resource,
+                  [](const Carrier &c) -> std::string_view { return c.resource; });
+}
+
+Resource &Bench::addResource(Resource r) {
+    if (resourceIndex_.size() == resources.size())
+        resourceIndex_.emplace(lowerName(r.name), resources.size());
+    resources.push_back(std::move(r));
+    return resources.back();
+}
+
+Carrier &Bench::addCarrier(Carrier c) {
+    if (carrierIndex_.size() == carriers.size())
+        carrierIndex_.emplace(lowerName(c.resource), carriers.size());
+    carriers.push_back(std::move(c));
+    return carriers.back();
 }
 
 Multimeter *Bench::findMultimeter(MultimeterKind kind, std::string_view resource, int position) {
@@ -247,7 +336,7 @@ Bench &bench() {
                 install(parseBench(readFile(path), path));
             else
                 install(parseBench(kDefaultBenchYaml, "<default bench>"));
-        } catch (const BenchError &e) {
+        } catch (const std::exception &e) {
             // Nothing of a half-read bench is kept: the bench is empty.
             auto empty = std::make_unique<Bench>();
             empty->origin = path ? path : "<default bench>";
@@ -309,7 +398,7 @@ extern "C" int ortavBench_load(const char *path, char *message, int size) {
         loadFile(path ? path : "");
         copyOut("", message, size);
         return 0;
-    } catch (const BenchError &e) {
+    } catch (const std::exception &e) {
         copyOut(e.what(), message, size);
         return -1;
     }

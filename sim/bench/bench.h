@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace ortav::sim {
@@ -307,14 +308,23 @@ public:
     std::vector<Carrier> carriers;
     std::vector<Multimeter> multimeters;
 
-    // Look-ups by resource string, compared without regard to case.
+    // Look-ups by resource string, compared without regard to case. Entries
+    // added through addResource / addCarrier are found through an index, so
+    // that a bench of many thousands of resources loads in linear time.
     Resource *findResource(std::string_view name);
     Carrier *findCarrier(std::string_view resource);
     Multimeter *findMultimeter(MultimeterKind kind, std::string_view resource, int position = 0);
+    Resource &addResource(Resource r);
+    Carrier &addCarrier(Carrier c);
 
     // What the leads of a multimeter see now, and one reading with its noise.
     LeadView leads(const Multimeter &m);
     double read(const Multimeter &m, Quantity q);
+
+private:
+    // Lower-case name -> position in the vector.
+    std::unordered_map<std::string, size_t> resourceIndex_;
+    std::unordered_map<std::string, size_t> carrierIndex_;
 };
 
 // The process's bench, loaded on first use. If the bench file named by

@@ -3,6 +3,8 @@
 #include "bench_yaml.h"
 #include "delay.h"
 
+#include <yaml-cpp/depthguard.h>
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
 #include <charconv>
@@ -10,6 +12,8 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <set>
+#include <sstream>
+#include <unordered_map>
 
 namespace ortav::sim {
 
@@ -96,6 +100,15 @@ public:
         return v;
     }
 
+    // A number in lo..hi, both included.
+    double number(const YAML::Node &n, const std::string &what, double lo, double hi) const {
+        const double v = number(n, what);
+        if (v < lo || v > hi)
+            fail(n, what + " must lie in " + shortest(lo) + ".." + shortest(hi) + ", not " +
+                        n.Scalar());
+        return v;
+    }
+
     double positive(const YAML::Node &n, const std::string &what) const {
         const double v = number(n, what);
         if (!(v > 0))
@@ -137,13 +150,21 @@ public:
         return {v, v};
     }
 
-    std::array<double, kResistors> eighteen(const YAML::Node &n, const std::string &what) const {
+    std::array<double, kResistors> eighteen(const YAML::Node &n, const std::string &what,
+                                            double lo = -HUGE_VAL, double hi = HUGE_VAL) const {
         if (!n.IsSequence() || n.size() != kResistors)
             fail(n, what + " must be a list of 18 numbers (resistors 0..17)");
         std::array<double, kResistors> out{};
         for (int k = 0; k < kResistors; ++k)
-            out[k] = number(n[k], what);
+            out[k] = number(n[k], what, lo, hi);
         return out;
+    }
+
+    // Without the locale: "0.9", "-0.9", "9".
+    static std::string shortest(double v) {
+        char buf[32];
+        const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+        return ec == std::errc() ? std::string(buf, end) : std::string("?");
     }
 
     const std::string &file() const { return file_; }
@@ -168,9 +189,20 @@ std::vector<std::string> splitName(const std::string &name) {
     }
 }
 
-int boardOf(const std::string &head, size_t prefix) {
-    const std::string digits = head.substr(prefix);
-    return digits.empty() ? 0 : std::atoi(digits.c_str());
+// The leading decimal digits of a name field ("8" of "8", "22" of "22"), as
+// atoi reads them; fallback when there are none or the number is too large.
+int leadingNumber(std::string_view s, int fallback = 0) {
+    int v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    return ec == std::errc() ? v : fallback;
+}
+
+// The board number after the interface name ("VXI3" -> 3); 0 when the name
+// does not begin with it (a kind given for a name of another form).
+int boardOf(const std::string &head, std::string_view prefix) {
+    if (head.size() <= prefix.size() || head.compare(0, prefix.size(), prefix) != 0)
+        return 0;
+    return leadingNumber(std::string_view(head).substr(prefix.size()));
 }
 
 std::string upper(std::string s) {
@@ -216,19 +248,19 @@ Resource readResource(const Reader &r, const YAML::Node &n) {
     // Defaults from the name, then the explicit fields.
     switch (res.kind) {
     case ResourceKind::Vxi:
-        res.board = boardOf(head, 3);
+        res.board = boardOf(head, "VXI");
         if (parts.size() == 3)
-            res.la = std::atoi(parts[1].c_str());
+            res.la = leadingNumber(parts[1]);
         break;
     case ResourceKind::Gpib:
-        res.board = boardOf(head, 4);
+        res.board = boardOf(head, "GPIB");
         if (parts.size() >= 3)
-            res.gpibPrimary = std::atoi(parts[1].c_str());
+            res.gpibPrimary = leadingNumber(parts[1]);
         if (parts.size() == 4)
-            res.gpibSecondary = std::atoi(parts[2].c_str());
+            res.gpibSecondary = leadingNumber(parts[2], -1);
         break;
     case ResourceKind::Usb:
-        res.board = boardOf(head, 3);
+        res.board = boardOf(head, "USB");
         if (parts.size() >= 5) {
             res.manufacturer = static_cast<uint16_t>(std::strtol(parts[1].c_str(), nullptr, 0));
             res.modelCode = static_cast<uint16_t>(std::strtol(parts[2].c_str(), nullptr, 0));
@@ -236,7 +268,7 @@ Resource readResource(const Reader &r, const YAML::Node &n) {
         }
         break;
     case ResourceKind::Tcpip:
-        res.board = boardOf(head, 5);
+        res.board = boardOf(head, "TCPIP");
         if (parts.size() >= 3)
             res.tcpipAddress = parts[1];
         break;
@@ -286,6 +318,10 @@ Resource readResource(const Reader &r, const YAML::Node &n) {
 // ---------------------------------------------------------------------------
 // Modules.
 
+// Spreads (uniform in +-spread) of real resistors and of stored values: below
+// 1, so that every value stays positive.
+constexpr double kMaxSpread = 0.9;
+
 void readEeprom(const Reader &r, const YAML::Node &n, ModuleConfig &m) {
     auto image = [&](const YAML::Node &at, double deviation, uint32_t seed) {
         const std::string s = r.text(at, "eeprom image");
@@ -307,7 +343,8 @@ void readEeprom(const Reader &r, const YAML::Node &n, ModuleConfig &m) {
         return;
     }
     r.expectMap(n, "eeprom", {"image", "deviation", "seed", "bytes", "at"});
-    const double deviation = n["deviation"] ? r.number(n["deviation"], "eeprom deviation") : 0.0;
+    const double deviation =
+        n["deviation"] ? r.number(n["deviation"], "eeprom deviation", 0.0, kMaxSpread) : 0.0;
     const uint32_t seed =
         n["seed"] ? static_cast<uint32_t>(r.integer(n["seed"], "seed", 0, 0xFFFFFFFF)) : 1;
     if (n["image"]) {
@@ -398,6 +435,11 @@ void readModuleFaults(const Reader &r, const YAML::Node &n, ModuleFaults &f) {
         f.eepromWpIgnored = r.boolean(n["eeprom_wp_ignored"], "eeprom_wp_ignored");
 }
 
+// Relative errors of real resistors: from a tenth to ten times the nominal, so
+// that every resistor conducts and none is beyond what a wrong part would be.
+constexpr double kMinError = -0.9;
+constexpr double kMaxError = 9.0;
+
 std::unique_ptr<OrtavModule> readModule(const Reader &r, const YAML::Node &n) {
     ModuleConfig m;
     if (n.IsMap()) {
@@ -415,17 +457,19 @@ std::unique_ptr<OrtavModule> readModule(const Reader &r, const YAML::Node &n) {
         const YAML::Node e = n["resistor_error"];
         if (e.IsMap()) {
             r.expectMap(e, "resistor_error", {"spread", "seed"});
-            const double spread = r.number(r.required(e, "spread", "resistor_error"), "spread");
+            const double spread = r.number(r.required(e, "spread", "resistor_error"),
+                                           "resistor_error spread", 0.0, kMaxSpread);
             Random rnd(e["seed"] ? r.integer(e["seed"], "seed", 0, 0xFFFFFFFF) : 1);
             for (auto &ch : error)
                 for (double &x : ch)
                     x = spread * rnd.symmetric();
         } else if (e.IsSequence() && e.size() == kChannels && e[0].IsSequence()) {
-            error = {r.eighteen(e[0], "resistor_error"), r.eighteen(e[1], "resistor_error")};
+            error = {r.eighteen(e[0], "resistor_error", kMinError, kMaxError),
+                     r.eighteen(e[1], "resistor_error", kMinError, kMaxError)};
         } else if (e.IsSequence()) {
-            error[0] = error[1] = r.eighteen(e, "resistor_error");
+            error[0] = error[1] = r.eighteen(e, "resistor_error", kMinError, kMaxError);
         } else {
-            const double x = r.number(e, "resistor_error");
+            const double x = r.number(e, "resistor_error", kMinError, kMaxError);
             for (auto &ch : error)
                 ch.fill(x);
         }
@@ -594,16 +638,96 @@ Multimeter readMultimeter(const Reader &r, const YAML::Node &n, Bench &b) {
     return m;
 }
 
+// One entry of a top-level list, read so that nothing but a BenchError leaves
+// it: whatever else goes wrong is reported at the entry.
+template <class Read> void readEntry(const Reader &r, const YAML::Node &n, Read read) {
+    try {
+        read();
+    } catch (const BenchError &) {
+        throw;
+    } catch (const YAML::Exception &e) {
+        if (!e.mark.is_null())
+            throw BenchError(r.file(), e.mark.line + 1, e.mark.column + 1, e.msg);
+        r.fail(n, e.msg);
+    } catch (const std::exception &e) {
+        r.fail(n, std::string("cannot read this entry: ") + e.what());
+    }
+}
+
+// Where each document of a text begins: the place of its first node.
+class DocumentPlaces : public YAML::EventHandler {
+public:
+    std::vector<YAML::Mark> first;
+
+    void OnDocumentStart(const YAML::Mark &) override { open_ = true; }
+    void OnDocumentEnd() override { open_ = false; }
+    void OnNull(const YAML::Mark &m, YAML::anchor_t) override { node(m); }
+    void OnAlias(const YAML::Mark &m, YAML::anchor_t) override { node(m); }
+    void OnScalar(const YAML::Mark &m, const std::string &, YAML::anchor_t,
+                  const std::string &) override {
+        node(m);
+    }
+    void OnSequenceStart(const YAML::Mark &m, const std::string &, YAML::anchor_t,
+                         YAML::EmitterStyle::value) override {
+        node(m);
+    }
+    void OnSequenceEnd() override {}
+    void OnMapStart(const YAML::Mark &m, const std::string &, YAML::anchor_t,
+                    YAML::EmitterStyle::value) override {
+        node(m);
+    }
+    void OnMapEnd() override {}
+
+private:
+    void node(const YAML::Mark &m) {
+        if (open_)
+            first.push_back(m);
+        open_ = false;
+    }
+    bool open_ = false;
+};
+
+[[noreturn]] void yamlFailure(const YAML::ParserException &e, const std::string &file) {
+    if (const auto *deep = dynamic_cast<const YAML::DeepRecursion *>(&e))
+        throw BenchError(file, e.mark.line + 1, e.mark.column + 1,
+                         "nested " + std::to_string(deep->depth()) + " levels deep; at most " +
+                             std::to_string(deep->depth() - 1) + " levels are allowed");
+    throw BenchError(file, e.mark.line + 1, e.mark.column + 1, "not valid YAML: " + e.msg);
+}
+
+// The one document of the text. The parser is asked for a second document
+// only to refuse it, and for no more: on some malformed text (a ',' where a
+// node should begin) it stands still and would hand out empty documents for
+// ever.
+YAML::Node document(std::string_view yaml, const std::string &file) {
+    const std::string text(yaml);
+    try {
+        std::istringstream in(text);
+        YAML::Parser parser(in);
+        DocumentPlaces places;
+        while (places.first.size() < 2 && parser.HandleNextDocument(places)) {
+        }
+        if (places.first.size() >= 2) {
+            const YAML::Mark &m = places.first[1];
+            if (m.pos == places.first[0].pos && m.pos >= 0 &&
+                static_cast<size_t>(m.pos) < text.size())
+                throw BenchError(file, m.line + 1, m.column + 1,
+                                 std::string("not valid YAML: unexpected '") + text[m.pos] + "'");
+            throw BenchError(file, m.line + 1, m.column + 1,
+                             "text after the end of the bench description (a bench file holds "
+                             "one YAML document)");
+        }
+        return YAML::Load(text);
+    } catch (const YAML::ParserException &e) {
+        yamlFailure(e, file);
+    }
+}
+
 } // namespace
 
 std::unique_ptr<Bench> parseBench(std::string_view yaml, const std::string &file) {
     Reader r(file);
-    YAML::Node root;
-    try {
-        root = YAML::Load(std::string(yaml));
-    } catch (const YAML::ParserException &e) {
-        throw BenchError(file, e.mark.line + 1, e.mark.column + 1, "not valid YAML: " + e.msg);
-    }
+    const YAML::Node root = document(yaml, file);
     if (!root || root.IsNull())
         throw BenchError(file, 0, 0, "the bench description is empty");
     auto b = std::make_unique<Bench>();
@@ -618,20 +742,25 @@ std::unique_ptr<Bench> parseBench(std::string_view yaml, const std::string &file
             return l;
         };
         if (YAML::Node l = list("resources"))
-            for (const YAML::Node &n : l) {
-                Resource res = readResource(r, n);
-                if (b->findResource(res.name))
-                    r.fail(n["name"], "resource '" + res.name + "' is listed twice");
-                b->resources.push_back(std::move(res));
-            }
+            for (const YAML::Node &n : l)
+                readEntry(r, n, [&] {
+                    Resource res = readResource(r, n);
+                    if (b->findResource(res.name))
+                        r.fail(n["name"], "resource '" + res.name + "' is listed twice");
+                    b->addResource(std::move(res));
+                });
         if (YAML::Node l = list("carriers"))
             for (const YAML::Node &n : l)
-                b->carriers.push_back(readCarrier(r, n, *b));
+                readEntry(r, n, [&] { b->addCarrier(readCarrier(r, n, *b)); });
         if (YAML::Node l = list("multimeters"))
             for (const YAML::Node &n : l)
-                b->multimeters.push_back(readMultimeter(r, n, *b));
+                readEntry(r, n, [&] { b->multimeters.push_back(readMultimeter(r, n, *b)); });
+    } catch (const BenchError &) {
+        throw;
     } catch (const YAML::Exception &e) {
         throw BenchError(file, e.mark.line + 1, e.mark.column + 1, e.msg);
+    } catch (const std::exception &e) {
+        throw BenchError(file, 0, 0, std::string("cannot read the bench: ") + e.what());
     }
     return b;
 }

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace simtest {
 namespace {
 
@@ -86,9 +89,16 @@ TEST_F(BenchFileTest, ExampleBenchWithFaultsLoads) {
     EXPECT_FALSE(b.multimeters.empty());
 }
 
+// A bench whose position 1 holds an ORTAV module with the given settings.
+std::string moduleRow(const std::string &settings) {
+    return "resources:\n  - name: VXI0::1::INSTR\ncarriers:\n  - resource: VXI0::1::INSTR\n"
+           "    positions:\n      1: {type: ortav, " +
+           settings + "}\n";
+}
+
 TEST_F(BenchFileTest, MalformedBenchesNameFileLineAndProblem) {
     const struct {
-        const char *yaml;
+        std::string yaml;
         const char *message;
     } cases[] = {
         {"", "bad.yaml: the bench description is empty"},
@@ -145,6 +155,33 @@ TEST_F(BenchFileTest, MalformedBenchesNameFileLineAndProblem) {
          "    position: 1\n",
          "bad.yaml:9:15: no mezzanine multimeter (type 32) at position 1 of a carrier at "
          "'VXI0::1::INSTR'"},
+        // One document, and nothing after it.
+        {"name: x\n...\nresources: []\n",
+         "bad.yaml:3:1: text after the end of the bench description (a bench file holds one "
+         "YAML document)"},
+        {"name: x\n---\nname: y\n",
+         "bad.yaml:3:1: text after the end of the bench description (a bench file holds one "
+         "YAML document)"},
+        {",", "bad.yaml:1:1: not valid YAML: unexpected ','"},
+        {"\"x\"\n,\n",
+         "bad.yaml:2:1: text after the end of the bench description (a bench file holds one "
+         "YAML document)"},
+        {"name: x\nresources:\n  - " + std::string(600, '['),
+         "bad.yaml:3:1: nested 500 levels deep; at most 499 levels are allowed"},
+        // Physics that cannot be: resistors of zero or negative ohms, spreads
+        // that make stored values negative or infinite.
+        {moduleRow("resistor_error: -1"),
+         "bad.yaml:6:40: resistor_error must lie in -0.9..9, not -1"},
+        {moduleRow("resistor_error: -1.5"),
+         "bad.yaml:6:40: resistor_error must lie in -0.9..9, not -1.5"},
+        {moduleRow("resistor_error: [0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1]"),
+         "bad.yaml:6:92: resistor_error must lie in -0.9..9, not -1"},
+        {moduleRow("resistor_error: {spread: 1}"),
+         "bad.yaml:6:49: resistor_error spread must lie in 0..0.9, not 1"},
+        {moduleRow("eeprom: {image: valid, deviation: -5}"),
+         "bad.yaml:6:58: eeprom deviation must lie in 0..0.9, not -5"},
+        {moduleRow("eeprom: {image: valid, deviation: 1e308}"),
+         "bad.yaml:6:58: eeprom deviation must lie in 0..0.9, not 1e308"},
     };
     loadString("name: kept\n", "good.yaml");
     for (const auto &c : cases) {
@@ -160,6 +197,111 @@ TEST_F(BenchFileTest, MalformedBenchesNameFileLineAndProblem) {
                     << e.what();
         }
         EXPECT_EQ(bench().name, "kept") << "a bad bench replaces nothing";
+    }
+}
+
+// A kind given for a name of another form: the fields that would come from the
+// name keep their defaults, and nothing but a BenchError ever leaves the loader.
+TEST_F(BenchFileTest, AKindGivenForAShortNameLoads) {
+    const struct {
+        const char *name, *kind;
+        ResourceKind expected;
+        int board;
+    } cases[] = {
+        {"VX::8::INSTR", "vxi", ResourceKind::Vxi, 0},
+        {"GP::22::INSTR", "gpib", ResourceKind::Gpib, 0},
+        {"US::1::2::3::INSTR", "usb", ResourceKind::Usb, 0},
+        {"TC::10.0.0.1::INSTR", "tcpip", ResourceKind::Tcpip, 0},
+        {"X::INSTR", "tcpip", ResourceKind::Tcpip, 0},
+        {"VXI99999999999999::8::INSTR", "vxi", ResourceKind::Vxi, 0},
+        {"GPIB3::99999999999999::INSTR", "gpib", ResourceKind::Gpib, 3},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            loadString(std::string("resources:\n  - {name: '") + c.name + "', kind: " + c.kind +
+                           "}\n",
+                       "short.yaml");
+        } catch (const BenchError &e) {
+            ADD_FAILURE() << e.what();
+            continue;
+        }
+        const Resource *r = bench().findResource(c.name);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->kind, c.expected);
+        EXPECT_EQ(r->board, c.board);
+    }
+    EXPECT_EQ(bench().findResource("VX::8::INSTR"), nullptr) << "each load replaced the bench";
+}
+
+// Anything but a regular file of a sensible size is refused before it is read:
+// a FIFO would block, a device would never end.
+TEST_F(BenchFileTest, OnlyRegularFilesOfABoundedSizeAreRead) {
+    const std::string dir = ::testing::TempDir() + "sim_special_" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    const std::string fifo = dir + "/fifo.yaml";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = dir + "/huge.yaml";
+    { std::ofstream(huge) << "name: huge\n"; }
+    ASSERT_EQ(truncate(huge.c_str(), (8 << 20) + 1), 0); // sparse: no disk space taken
+    const struct {
+        std::string path, message;
+    } cases[] = {
+        {fifo, fifo + ": not a regular file (a FIFO); a bench description is a YAML file"},
+        {"/dev/zero",
+         "/dev/zero: not a regular file (a character device); a bench description is a YAML file"},
+        {"/dev/urandom", "/dev/urandom: not a regular file (a character device); a bench "
+                         "description is a YAML file"},
+        {dir, dir + ": not a regular file (a folder); a bench description is a YAML file"},
+        {huge, huge + ": the file is larger than 8388608 bytes, the most a bench description may "
+                      "have"},
+    };
+    loadString("name: kept\n", "good.yaml");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        char message[256];
+        EXPECT_EQ(ortavBench_load(c.path.c_str(), message, sizeof message), -1);
+        EXPECT_EQ(std::string(message), c.message);
+        EXPECT_EQ(bench().name, "kept");
+    }
+    unlink(fifo.c_str());
+    unlink(huge.c_str());
+    rmdir(dir.c_str());
+}
+
+// Many thousands of resources load (in linear time: a quadratic look-up took
+// over a minute here) and are found by name, in any case, as before.
+TEST_F(BenchFileTest, ALargeBenchLoadsAndFindsEveryResource) {
+    constexpr int kCount = 20000;
+    auto name = [](int i) {
+        return "TCPIP0::10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256) +
+               "::INSTR";
+    };
+    std::string yaml = "name: large\nresources:\n";
+    for (int i = 0; i < kCount; ++i)
+        yaml += "  - name: " + name(i) + "\n";
+    yaml += "carriers:\n  - resource: tcpip0::10.0.78.31::instr\n    positions: [ortav]\n";
+    loadString(yaml, "large.yaml");
+    ASSERT_EQ(bench().resources.size(), size_t(kCount));
+    for (int i : {0, 1, kCount / 2, kCount - 1}) {
+        const Resource *r = bench().findResource(name(i));
+        ASSERT_NE(r, nullptr) << i;
+        EXPECT_EQ(r->name, name(i));
+        EXPECT_EQ(r->tcpipAddress, name(i).substr(8, name(i).size() - 15));
+    }
+    EXPECT_EQ(bench().findResource("tcpip0::10.0.0.0::instr"), &bench().resources[0]);
+    EXPECT_EQ(bench().findResource("TCPIP0::10.0.78.32::INSTR"), nullptr);
+    ASSERT_NE(bench().findCarrier(name(kCount - 1)), nullptr);
+    EXPECT_NE(bench().findCarrier(name(kCount - 1))->module(1), nullptr);
+
+    // A twin far from the first is still found.
+    try {
+        loadString(yaml + "  - resource: " + name(kCount - 1) + "\n    positions: [ortav]\n",
+                   "large.yaml");
+        ADD_FAILURE() << "a second carrier at one resource was accepted";
+    } catch (const BenchError &e) {
+        EXPECT_EQ(std::string(e.what()), "large.yaml:20006:15: resource '" + name(kCount - 1) +
+                                             "' already holds a carrier");
     }
 }
 
