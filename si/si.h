@@ -10,6 +10,9 @@
 #include "carrik.h"
 #include "visatype.h"
 
+#include <string>
+#include <vector>
+
 struct InstrumentEntry;
 
 // Model codes: they select the driver library and filter the instrument list.
@@ -154,6 +157,10 @@ extern ViStatus siStatus;
 // 0 when bound or when the code is none of ours; -1 when the library is missing
 // or lacks an entry point (then none of its pointers stays bound).
 int loadLibs(int modelCode);
+// Why each failing loadLibs failed, in order, since the last clear: the
+// loader's text naming the library and the missing file or entry point.
+const std::vector<std::string> &loadLibsFailures();
+void clearLoadLibsFailures();
 
 // The status check: stores status in siStatus and reports it (siReport).
 ViStatus siCheck(ViStatus status, const char *callText);

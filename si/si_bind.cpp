@@ -4,6 +4,9 @@
 
 #include "library.h"
 
+#include <string>
+#include <vector>
+
 SiInitFn p_hpe1412_init;
 SiSessionFn p_hpe1412_close;
 SiSessionFn p_hpe1412_reset;
@@ -172,15 +175,23 @@ decltype(&carrik_close) p_carrik_close;
 
 namespace {
 
+std::vector<std::string> &failures() {
+    static std::vector<std::string> f;
+    return f;
+}
+
 #define SI_BIND(var, name) &&lib.bind(name, var)
 #define SI_CLEAR(var, name) var = nullptr;
 
 // Looks every entry point up in order, stopping at the first missing one.
 template <class Bind, class Clear> int bindLibrary(const char *file, Bind bindAll, Clear clearAll) {
     ortav::loader::Library lib(file);
-    if (!lib.loaded())
+    if (!lib.loaded()) {
+        failures().push_back(lib.error());
         return -1;
+    }
     if (!bindAll(lib)) {
+        failures().push_back(lib.error()); // names the missing entry point and the library
         clearAll();
         return -1; // lib unloads here
     }
@@ -194,6 +205,14 @@ template <class Bind, class Clear> int bindLibrary(const char *file, Bind bindAl
         [] { ENTRIES(SI_CLEAR) })
 
 } // namespace
+
+const std::vector<std::string> &loadLibsFailures() {
+    return failures();
+}
+
+void clearLoadLibsFailures() {
+    failures().clear();
+}
 
 int loadLibs(int modelCode) {
     switch (modelCode) {

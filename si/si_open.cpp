@@ -151,12 +151,19 @@ int SelectM_DMM1() {
 }
 
 void selectHP() {
+    clearLoadLibsFailures();
     int (*const kinds[])() = {SelectM_DMM1, SelectHP1412, SelectDMM1, SelectDMM, SelectHP3458};
     for (auto open : kinds)
         if (open() == 0)
             break;
-    if (!hasMultimeter())
-        siHostMessage("Панель поверки-калибровки", "Мультиметр не найден");
+    if (!hasMultimeter()) {
+        // With the reason of every driver library that could not be used: a
+        // library that is there but lacks an entry point looks like no multimeter.
+        std::string text = "Мультиметр не найден";
+        for (const std::string &why : loadLibsFailures())
+            text += "\n" + why;
+        siHostMessage("Панель поверки-калибровки", text.c_str());
+    }
 }
 
 int hasMultimeter() {

@@ -1,9 +1,14 @@
 #include "library.h"
 
+#include "elf_check.h"
+
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -88,7 +93,8 @@ Library::~Library() {
 
 Library::Library(Library &&other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)), name_(std::move(other.name_)),
-      path_(std::move(other.path_)), error_(std::move(other.error_)) {}
+      path_(std::move(other.path_)), error_(std::move(other.error_)),
+      skipped_(std::move(other.skipped_)) {}
 
 Library &Library::operator=(Library &&other) noexcept {
     if (this != &other) {
@@ -97,8 +103,55 @@ Library &Library::operator=(Library &&other) noexcept {
         name_ = std::move(other.name_);
         path_ = std::move(other.path_);
         error_ = std::move(other.error_);
+        skipped_ = std::move(other.skipped_);
     }
     return *this;
+}
+
+namespace {
+
+bool exists(const std::string &path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+void tellSkipped(const std::string &note) {
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, note.c_str());
+}
+
+std::vector<std::string> ldLibraryPath() {
+    std::vector<std::string> folders;
+    const char *env = std::getenv("LD_LIBRARY_PATH");
+    std::string_view rest(env ? env : "");
+    while (!rest.empty()) {
+        const size_t colon = rest.find(':');
+        const std::string_view part = rest.substr(0, colon);
+        folders.emplace_back(part.empty() ? std::string_view(".") : part);
+        if (colon == std::string_view::npos)
+            break;
+        rest.remove_prefix(colon + 1);
+    }
+    return folders;
+}
+
+} // namespace
+
+bool Library::tryFile(const std::string &path, int flags) {
+    std::string problem = elfProblem(path);
+    if (problem.empty()) {
+        handle_ = dlopen(path.c_str(), flags);
+        if (handle_) {
+            path_ = loadedPath(handle_, path);
+            return true;
+        }
+        problem = lastDlError();
+        // The loader's reason names the file already.
+        if (problem.rfind(path + ": ", 0) == 0)
+            problem.erase(0, path.size() + 2);
+    }
+    skipped_.push_back(path + ": " + problem);
+    tellSkipped("skipped " + skipped_.back());
+    return false;
 }
 
 bool Library::load(std::string_view name) {
@@ -106,41 +159,50 @@ bool Library::load(std::string_view name) {
     name_ = std::string(name);
     path_.clear();
     error_.clear();
+    skipped_.clear();
     const std::string file = systemName(name);
     const int flags = RTLD_NOW | RTLD_LOCAL;
 
     if (file.find('/') != std::string::npos) {
-        handle_ = dlopen(file.c_str(), flags);
-        if (!handle_) {
+        if (exists(file) && tryFile(file, flags))
+            return true;
+        if (skipped_.empty()) {
+            dlopen(file.c_str(), flags);
             error_ = "\"" + name_ + "\": " + lastDlError();
-            return false;
+        } else {
+            error_ = "\"" + name_ + "\": " + skipped_.front();
         }
-        path_ = loadedPath(handle_, file);
-        return true;
+        return false;
     }
 
     // A file that exists in one of our folders but does not load is the likely
     // culprit; its reason is more useful than "not found" from the system search.
-    std::string firstFailure;
     for (const std::string &folder : searchFolders()) {
-        std::string candidate = folder + "/" + file;
-        if (access(candidate.c_str(), F_OK) != 0)
+        const std::string candidate = folder + "/" + file;
+        if (exists(candidate) && tryFile(candidate, flags))
+            return true;
+    }
+    // The dynamic loader looks in LD_LIBRARY_PATH before its own places: each
+    // file there is checked first, and one that was refused is never handed
+    // to it by name.
+    bool refusedOnTheLoadersPath = false;
+    for (const std::string &folder : ldLibraryPath()) {
+        const std::string candidate = folder + "/" + file;
+        if (!exists(candidate))
             continue;
-        handle_ = dlopen(candidate.c_str(), flags);
+        if (tryFile(candidate, flags))
+            return true;
+        refusedOnTheLoadersPath = true;
+    }
+    if (!refusedOnTheLoadersPath) {
+        handle_ = dlopen(file.c_str(), flags);
         if (handle_) {
-            path_ = loadedPath(handle_, candidate);
+            path_ = loadedPath(handle_, file);
             return true;
         }
-        if (firstFailure.empty())
-            firstFailure = lastDlError();
     }
-    handle_ = dlopen(file.c_str(), flags);
-    if (handle_) {
-        path_ = loadedPath(handle_, file);
-        return true;
-    }
-    std::string systemFailure = lastDlError();
-    error_ = "\"" + name_ + "\": " + (firstFailure.empty() ? systemFailure : firstFailure);
+    const std::string systemFailure = refusedOnTheLoadersPath ? "" : lastDlError();
+    error_ = "\"" + name_ + "\": " + (skipped_.empty() ? systemFailure : skipped_.front());
     return false;
 }
 

@@ -6,11 +6,18 @@
 //   1. each folder of ORTAV_DRIVER_PATH (colon-separated), in order;
 //   2. the program's own library folder: the folder of the running executable,
 //      then its ../lib;
-//   3. the system's usual places (the dynamic loader's own search).
+//   3. each folder of LD_LIBRARY_PATH;
+//   4. the system's usual places (the dynamic loader's own search), unless a
+//      file in step 3 was refused: the dynamic loader would take that one.
 // A name with a '/' is loaded as given. A Windows-style name "X.dll" stands for
 // "libX.so", so names written for the original platform keep working.
 //
-// A failed load or bind leaves the loader's own reason (dlerror) in error().
+// Every file found in steps 1-3 (and a path given) is checked before the
+// dynamic loader sees it (elf_check.h): one that is not a regular file, or
+// whose headers or segments lie past its end, is skipped, and so is one the
+// dynamic loader refuses; each skip is told on standard error and kept in
+// skipped(). A failed load says why: the first skipped file and its reason,
+// else the loader's own reason (dlerror).
 #pragma once
 
 #include <string>
@@ -50,6 +57,8 @@ public:
     const std::string &path() const { return path_; } // the file that was loaded
     // Why the last load or bind failed; empty after a success.
     const std::string &error() const { return error_; }
+    // "<file>: <reason>" of each file the last load passed over, in order.
+    const std::vector<std::string> &skipped() const { return skipped_; }
 
     // Address of an exported symbol; nullptr, with error() = "\"<symbol>\" in
     // \"<library>\": <reason>", when it is missing or nothing is loaded.
@@ -69,10 +78,13 @@ public:
     void release();
 
 private:
+    bool tryFile(const std::string &path, int flags);
+
     void *handle_ = nullptr;
     std::string name_;
     std::string path_;
     std::string error_;
+    std::vector<std::string> skipped_;
 };
 
 } // namespace ortav::loader

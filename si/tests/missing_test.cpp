@@ -8,6 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -68,12 +73,51 @@ TEST_F(Missing, MissingLibraries) {
     EXPECT_EQ(host().ledColors, std::vector<int>{0xFFFF00});
 }
 
-TEST_F(Missing, SelectHPFindsNothing) {
+std::string missing(const std::string &file) {
+    return "\"" + file + "\": " + file +
+           ": cannot open shared object file: No such file or directory";
+}
+
+// "Мультиметр не найден" says why each driver library could not be used: the
+// missing ones, and the one that lacks an entry point, by library and symbol.
+TEST_F(Missing, SelectHPFindsNothingAndSaysWhy) {
     selectHP(); // no VISA library either: the HP 3458A search fails too
     EXPECT_EQ(hasMultimeter(), 0);
     EXPECT_EQ(host().listTitles.size(), 4u);
+    const std::string text = "Мультиметр не найден\n" + missing("libtarnel_32.so") + "\n" +
+                             missing("libhpe1412_32.so") + "\n" + missing("libsulvat.so") + "\n" +
+                             "\"mervd_trigCoun\" in \"libmervd.so\": " BROKEN_DRIVER_DIR
+                             "/libmervd.so: undefined symbol: mervd_trigCoun";
     EXPECT_EQ(host().messages, (std::vector<std::pair<std::string, std::string>>{
-                                   {"Панель поверки-калибровки", "Мультиметр не найден"}}));
+                                   {"Панель поверки-калибровки", text}}));
+    // Each search starts afresh.
+    host().clear();
+    host().choice = {{mervd_MODEL_CODE, &meter}};
+    selectHP();
+    EXPECT_EQ(host().messages, (std::vector<std::pair<std::string, std::string>>{
+                                   {"Панель поверки-калибровки",
+                                    "Мультиметр не найден\n\"mervd_trigCoun\" in "
+                                    "\"libmervd.so\": " BROKEN_DRIVER_DIR
+                                    "/libmervd.so: undefined symbol: mervd_trigCoun"}}));
+}
+
+// A driver library cut short (a failed copy) is skipped before it is mapped,
+// where it would fault, and named with the reason.
+TEST_F(Missing, ATruncatedLibraryIsNamedNotMapped) {
+    const std::string dir = ::testing::TempDir() + "si_truncated_" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    std::ifstream in(BROKEN_DRIVER_DIR "/libmervd.so", std::ios::binary);
+    const std::string elf(std::istreambuf_iterator<char>(in), {});
+    std::ofstream(dir + "/libsulvat.so", std::ios::binary) << elf.substr(0, elf.size() / 2);
+    setenv("ORTAV_DRIVER_PATH", dir.c_str(), 1);
+    host().choice = {{sulvat_MODEL_CODE, &meter}};
+    selectHP();
+    EXPECT_EQ(hasMultimeter(), 0);
+    ASSERT_EQ(host().messages.size(), 1u);
+    const std::string &text = host().messages[0].second;
+    const std::string line = "\n\"libsulvat.so\": " + dir + "/libsulvat.so: truncated: ";
+    EXPECT_NE(text.find(line), std::string::npos) << text;
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -124,6 +128,136 @@ TEST(Loader, BrokenFileInTheSearchPathIsReportedRatherThanNotFound) {
         << lib.error();
     EXPECT_EQ(lib.error().find("cannot open shared object file"), std::string::npos) << lib.error();
     std::filesystem::remove_all(dir);
+}
+
+// A folder of its own for one test, removed with everything in it.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string &tag)
+        : path_(std::filesystem::temp_directory_path() /
+                ("ortav_loader_" + tag + "_" + std::to_string(getpid()))) {
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() { std::filesystem::remove_all(path_); }
+    std::string file(const std::string &name) const { return (path_ / name).string(); }
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string probeBytes() {
+    std::ifstream in(kProbeDir + "/a/libortav_loader_probe.so", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::string &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A broken copy of the library, of one kind per row, where it is found first.
+struct BrokenCase {
+    const char *what;
+    std::function<void(const std::string &path)> make;
+    std::string reasonStart, reasonEnd; // the reason, or its two ends
+};
+
+std::vector<BrokenCase> brokenCases() {
+    const std::string elf = probeBytes();
+    auto cut = [elf](size_t n) {
+        return [elf, n](const std::string &p) { writeBytes(p, elf.substr(0, n)); };
+    };
+    auto size = [](size_t n) {
+        return " past the end of the file (" + std::to_string(n) + " bytes)";
+    };
+    return {
+        {"empty", cut(0), "an empty file (0 bytes)", ""},
+        {"64 bytes", cut(64), "truncated: its program headers (bytes 64..", size(64)},
+        {"1 KiB", cut(1024), "truncated: ", size(1024)},
+        {"a quarter", cut(elf.size() / 4), "truncated: ", size(elf.size() / 4)},
+        {"a half", cut(elf.size() / 2), "truncated: ", size(elf.size() / 2)},
+        {"all but its last byte", cut(elf.size() - 1), "truncated: its section headers (",
+         size(elf.size() - 1)},
+        {"text", [](const std::string &p) { writeBytes(p, "not a library\n"); }, "not an ELF file",
+         ""},
+        {"ELF magic only",
+         [](const std::string &p) {
+             writeBytes(p, "\x7f"
+                           "ELF");
+         },
+         "truncated: shorter than its ELF header (4 bytes)", ""},
+        {"fifo", [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+         "not a regular file", ""},
+        {"folder", [](const std::string &p) { std::filesystem::create_directory(p); },
+         "not a regular file", ""},
+    };
+}
+
+bool hasReason(const std::string &text, const BrokenCase &c) {
+    return text.rfind(c.reasonStart, 0) == 0 && text.size() >= c.reasonEnd.size() &&
+           text.compare(text.size() - c.reasonEnd.size(), c.reasonEnd.size(), c.reasonEnd) == 0;
+}
+
+// Before the dynamic loader maps a file (where a truncated one faults with
+// SIGBUS), the file is checked: a broken copy is skipped with its reason and
+// the next copy in the search order loads; given by path, it is refused.
+TEST(Loader, BrokenFilesAreSkippedWithTheirReason) {
+    ASSERT_GT(probeBytes().size(), 4096u);
+    for (const BrokenCase &c : brokenCases()) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir("broken");
+        const std::string broken = dir.file("libortav_loader_probe.so");
+        c.make(broken);
+        DriverPath env(dir.path());
+
+        ::testing::internal::CaptureStderr();
+        Library lib("libortav_loader_probe.so");
+        const std::string told = ::testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(lib.loaded()) << lib.error();
+        EXPECT_EQ(probeId(lib), 3) << "the copy beside the program";
+        ASSERT_EQ(lib.skipped().size(), 1u);
+        const std::string &skip = lib.skipped()[0];
+        ASSERT_EQ(skip.rfind(broken + ": ", 0), 0u) << skip;
+        EXPECT_TRUE(hasReason(skip.substr(broken.size() + 2), c)) << skip;
+        EXPECT_EQ(told, "ortav_loader_test: skipped " + skip + "\n");
+
+        Library byPath(broken);
+        EXPECT_FALSE(byPath.loaded());
+        EXPECT_EQ(byPath.error(), "\"" + broken + "\": " + skip);
+    }
+}
+
+// LD_LIBRARY_PATH is searched by the loader itself, each file checked; one it
+// refused is never handed to the dynamic loader by name, which would map it.
+TEST(Loader, TheDynamicLoadersPathIsCheckedToo) {
+    TempFolder bad("ld_bad"), good("ld_good");
+    const std::string elf = probeBytes();
+    writeBytes(bad.file("libortav_loader_elsewhere.so"), elf.substr(0, elf.size() / 2));
+    writeBytes(good.file("libortav_loader_elsewhere.so"), elf);
+    DriverPath env(std::nullopt);
+    const std::string old = std::getenv("LD_LIBRARY_PATH") ? std::getenv("LD_LIBRARY_PATH") : "";
+
+    setenv("LD_LIBRARY_PATH", bad.path().c_str(), 1);
+    Library refused("ortav_loader_elsewhere.dll");
+    EXPECT_FALSE(refused.loaded());
+    EXPECT_EQ(refused.error().rfind("\"ortav_loader_elsewhere.dll\": " +
+                                        bad.file("libortav_loader_elsewhere.so") + ": truncated: ",
+                                    0),
+              0u)
+        << refused.error();
+
+    setenv("LD_LIBRARY_PATH", (bad.path() + ":" + good.path()).c_str(), 1);
+    Library loaded("ortav_loader_elsewhere.dll");
+    EXPECT_TRUE(loaded.loaded()) << loaded.error();
+    EXPECT_EQ(loaded.path(), good.file("libortav_loader_elsewhere.so"));
+    EXPECT_EQ(loaded.skipped().size(), 1u);
+    loaded.close();
+
+    if (old.empty())
+        unsetenv("LD_LIBRARY_PATH");
+    else
+        setenv("LD_LIBRARY_PATH", old.c_str(), 1);
 }
 
 TEST(Loader, MissingSymbolNamesSymbolLibraryAndReason) {
