@@ -5,6 +5,9 @@
 
 #include "visatype.h"
 
+#include <cstdint>
+#include <string>
+
 // ---- application-wide state -----------------------------------------------------
 
 extern int mp;                                                        // main panel
@@ -65,6 +68,19 @@ void setLed();
 ViInt16 error_handle(ViSession vi, ViInt16 channel, ViInt16 code, ViChar message[]);
 
 // ---- the integrity line of ortav_math (step 5 of start-up, repeated by DisplayAbout) ----
+// The check of the file of ortav_math the process has mapped (as the dynamic
+// loader names it); the search of the working folder and the search path only
+// when the loader cannot say.
+struct MathIntegrity {
+    std::string file; // empty: none found
+    int result = -1;  // CheckFileInternalCRC32: 0 intact, 1 modified, -1 not checkable
+    uint32_t stored = 0, computed = 0, whole = 0;
+};
+MathIntegrity checkMathIntegrity();
+// The check showMathIntegrity made last (made now if none was).
+const MathIntegrity &lastMathIntegrity();
+// "intact", "modified" or "unchecked".
+const char *mathIntegrityName(const MathIntegrity &m);
 void showMathIntegrity();
 
 // ---- callbacks ------------------------------------------------------------------------------

@@ -16,24 +16,19 @@ std::string hex(uint32_t v) {
     return text;
 }
 
-// The library the start-up would check, found the same way.
+// The library the start-up checks: the file the program runs.
 std::string mathLine() {
-    const std::string file = ortav::loader::systemName("ortav_math.dll");
-    char found[KELMOR_FOUND_SIZE] = "";
-    PathSearchHandle search = FirstPathFname(".", file.c_str(), found);
-    if (search == nullptr)
-        return "ortav_math: " + file + " not found";
-    ClosePathFName(search);
+    const MathIntegrity m = checkMathIntegrity();
+    if (m.file.empty())
+        return "ortav_math: " + ortav::loader::systemName("ortav_math.dll") + " not found";
     char version[KELMOR_VERSION_SIZE] = "";
-    GetFInfo(found, version, nullptr, nullptr, nullptr);
-    uint32_t stored = 0, computed = 0, whole = 0;
-    const int check = CheckFileInternalCRC32(found, &stored, &computed, &whole);
-    std::string line = "ortav_math " + std::string(version) + ", " + found;
-    if (check == 0)
-        return line + ", CRC32=" + hex(whole) + ": intact";
-    if (check == 1)
-        return line + ", CRC32=" + hex(whole) + ": MODIFIED (embedded checksum " + hex(stored) +
-               ", computed " + hex(computed) + ")";
+    GetFInfo(m.file.c_str(), version, nullptr, nullptr, nullptr);
+    std::string line = "ortav_math " + std::string(version) + ", " + m.file;
+    if (m.result == 0)
+        return line + ", CRC32=" + hex(m.whole) + ": intact";
+    if (m.result == 1)
+        return line + ", CRC32=" + hex(m.whole) + ": MODIFIED (embedded checksum " + hex(m.stored) +
+               ", computed " + hex(m.computed) + ")";
     return line + ": cannot be checked (unreadable, or no embedded checksum)";
 }
 

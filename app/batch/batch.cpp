@@ -42,6 +42,32 @@ using namespace ortav::calib;
 
 namespace {
 
+// On an automated stand nobody reads a warning: an ortav_math that is not the
+// released file (or cannot be checked) stops the run before anything is
+// touched, unless --allow-modified-math says to go on.
+bool mathIntegrityAccepted(const Options &o, std::FILE *err) {
+    const MathIntegrity &m = lastMathIntegrity();
+    if (m.result == 0)
+        return true;
+    char what[512];
+    if (m.result == 1)
+        std::snprintf(what, sizeof what,
+                      "%s: Некорректная контрольная сумма файла ortav_math.dll! (embedded "
+                      "%08X, computed %08X)",
+                      m.file.c_str(), static_cast<unsigned>(m.stored),
+                      static_cast<unsigned>(m.computed));
+    else
+        std::snprintf(what, sizeof what, "%s: ortav_math cannot be checked (%s)",
+                      m.file.empty() ? "libortav_math.so" : m.file.c_str(),
+                      m.file.empty() ? "not found" : "unreadable, or no embedded checksum");
+    if (o.allowModifiedMath) {
+        std::fprintf(err, "p_ortav: warning: %s; going on (--allow-modified-math)\n", what);
+        return true;
+    }
+    std::fprintf(err, "p_ortav: %s; the run stops (--allow-modified-math goes on)\n", what);
+    return false;
+}
+
 // Outcome of a step: the exit code and, when not 0, the message.
 struct Outcome {
     int code = kPassed;
@@ -496,6 +522,8 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
         return kUsage;
     }
     useResultsOptions(options);
+    if (!mathIntegrityAccepted(options, err))
+        return kInstrument;
     headlessPlatform();
     if (Outcome clock = virtualClock(argc, argv); clock.code != kPassed) {
         std::fprintf(err, "p_ortav: %s\n", clock.message.c_str());

@@ -177,6 +177,12 @@ const Row kRows[] = {
          return "--multimeter: unknown kind '" + v +
                 "' (hpe1412, hp3458a, mervd, sulvat or tarnel)";
      }},
+    {"allow-modified-math", nullptr, kBatch,
+     "go on when ortav_math fails its integrity check\n(default: the run stops, status 3)", nullptr,
+     [](const std::string &, Options &o) {
+         o.allowModifiedMath = true;
+         return std::string();
+     }},
     {"write", nullptr, kCalibrate, "store the coefficients in the module", nullptr,
      [](const std::string &, Options &o) {
          o.write = true;

@@ -23,8 +23,9 @@ struct Options {
     int position = 0;       // --position 1..4; 0: the first ORTAV on the carrier
     std::string multimeter; // --multimeter KIND; empty: the interactive search order
     bool write = false;     // --write (calibrate): store the coefficients in the module
-    std::string protocol;   // --protocol FILE (verify); empty: the panel's default
-    std::string chart;      // --chart FILE.png (verify): FILE-R.png and FILE-I.png
+    bool allowModifiedMath = false; // --allow-modified-math: go on when ortav_math fails its check
+    std::string protocol;           // --protocol FILE (verify); empty: the panel's default
+    std::string chart;              // --chart FILE.png (verify): FILE-R.png and FILE-I.png
     bool hasTemperature = false;
     double temperature = 20.0; // --temperature C (verify): ambient temperature
     // The results database.

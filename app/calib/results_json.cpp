@@ -109,6 +109,8 @@ std::string summaryJson(const RunSummary &s) {
     j += "  \"ambient_temperature\": " + number(s.ambientTemp) + ",\n";
     j += "  \"simulated\": " + std::string(s.simulated ? "true" : "false") + ",\n";
     j += "  \"bench\": " + jsonString(s.benchName) + ",\n";
+    j += "  \"math_integrity\": {\"file\": " + jsonString(s.mathFile) +
+         ", \"result\": " + jsonString(s.mathIntegrity) + "},\n";
     j += "  \"protocol\": " + jsonString(s.protocol) + ",\n";
     j += "  \"csv\": " + jsonString(s.csv) + ",\n";
     j += "  \"started\": " + jsonString(isoTime(s.started)) + ",\n";

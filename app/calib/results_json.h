@@ -31,6 +31,8 @@ struct RunSummary {
     double ambientTemp = 20.0;
     bool simulated = false;
     std::string benchName;
+    std::string mathFile;      // the ortav_math file the program runs
+    std::string mathIntegrity; // its check: intact, modified or unchecked
     std::string protocol; // the files of the run
     std::string csv;
     std::time_t started = 0;

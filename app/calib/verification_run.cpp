@@ -80,6 +80,8 @@ void verificationRunStarted() {
     g_run.ambientTemp = ambientTemp;
     g_run.simulated = ortav::visa::isSimulated();
     g_run.benchName = g_run.simulated ? ortav::visa::benchName() : "";
+    g_run.mathFile = lastMathIntegrity().file;
+    g_run.mathIntegrity = mathIntegrityName(lastMathIntegrity());
     if (logFile > 0) {
         g_run.protocol = logFileName;
         g_run.csv = besideProtocol(logFileName, ".csv");
