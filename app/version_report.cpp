@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -14,6 +15,10 @@ std::string hex(uint32_t v) {
     char text[16];
     std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(v));
     return text;
+}
+
+std::string normal(const std::string &path) {
+    return std::filesystem::path(path).lexically_normal().string();
 }
 
 // The library the start-up would check, found the same way.
@@ -28,7 +33,7 @@ std::string mathLine() {
     GetFInfo(found, version, nullptr, nullptr, nullptr);
     uint32_t stored = 0, computed = 0, whole = 0;
     const int check = CheckFileInternalCRC32(found, &stored, &computed, &whole);
-    std::string line = "ortav_math " + std::string(version) + ", " + found;
+    std::string line = "ortav_math " + std::string(version) + ", " + normal(found);
     if (check == 0)
         return line + ", CRC32=" + hex(whole) + ": intact";
     if (check == 1)
@@ -44,8 +49,8 @@ std::string visaLine(const std::string &visa, const std::string &bench) {
     if (!ortav::visa::selectFromArgs(visa.empty() ? 1 : 3, argv))
         return "VISA: not loaded: " + ortav::visa::error();
     if (!ortav::visa::isSimulated())
-        return "VISA: real, " + ortav::visa::libraryPath();
-    std::string line = "VISA: simulated bench, " + ortav::visa::libraryPath();
+        return "VISA: real, " + normal(ortav::visa::libraryPath());
+    std::string line = "VISA: simulated bench, " + normal(ortav::visa::libraryPath());
     if (auto bad = ortav::visa::benchError())
         return line + ", bench file malformed: " + *bad;
     const std::string name = ortav::visa::benchName();

@@ -5,7 +5,7 @@
 // Search order for a bare name (no '/'):
 //   1. each folder of ORTAV_DRIVER_PATH (colon-separated), in order;
 //   2. the program's own library folder: the folder of the running executable,
-//      then its ../lib;
+//      then its ../lib and ../lib/p_ortav (an installed program's private folder);
 //   3. the system's usual places (the dynamic loader's own search).
 // A name with a '/' is loaded as given. A Windows-style name "X.dll" stands for
 // "libX.so", so names written for the original platform keep working.
