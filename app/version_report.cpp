@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -16,6 +17,10 @@ std::string hex(uint32_t v) {
     return text;
 }
 
+std::string normal(const std::string &path) {
+    return std::filesystem::path(path).lexically_normal().string();
+}
+
 // The library the start-up checks: the file the program runs.
 std::string mathLine() {
     const MathIntegrity m = checkMathIntegrity();
@@ -23,7 +28,7 @@ std::string mathLine() {
         return "ortav_math: " + ortav::loader::systemName("ortav_math.dll") + " not found";
     char version[KELMOR_VERSION_SIZE] = "";
     GetFInfo(m.file.c_str(), version, nullptr, nullptr, nullptr);
-    std::string line = "ortav_math " + std::string(version) + ", " + m.file;
+    std::string line = "ortav_math " + std::string(version) + ", " + normal(m.file);
     if (m.result == 0)
         return line + ", CRC32=" + hex(m.whole) + ": intact";
     if (m.result == 1)
@@ -39,8 +44,8 @@ std::string visaLine(const std::string &visa, const std::string &bench) {
     if (!ortav::visa::selectFromArgs(visa.empty() ? 1 : 3, argv))
         return "VISA: not loaded: " + ortav::visa::error();
     if (!ortav::visa::isSimulated())
-        return "VISA: real, " + ortav::visa::libraryPath();
-    std::string line = "VISA: simulated bench, " + ortav::visa::libraryPath();
+        return "VISA: real, " + normal(ortav::visa::libraryPath());
+    std::string line = "VISA: simulated bench, " + normal(ortav::visa::libraryPath());
     if (auto bad = ortav::visa::benchError())
         return line + ", bench file malformed: " + *bad;
     const std::string name = ortav::visa::benchName();

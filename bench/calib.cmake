@@ -4,7 +4,7 @@ if(TARGET ortav_calib AND TARGET ortav_bench)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   ortav_add_benchmark(bench_calib SOURCES calib_bench.cpp
                       LIBS ortav_calib ortav_app ortav_msgp ortav_bench Qt6::Test)
-  target_include_directories(bench_calib PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_include_directories(bench_calib PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   ortav_builds_loaded_libraries(bench_calib)
 endif()
 if(TARGET bench_calib)

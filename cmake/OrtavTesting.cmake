@@ -30,7 +30,7 @@ function(ortav_add_gtest name)
   file(WRITE "${props}"
     "foreach(t IN LISTS ${name}_TESTS)\n"
     "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${T_LABELS}\"\n"
-    "    ENVIRONMENT \"ORTAV_DRIVER_PATH=${CMAKE_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/scripts/lsan.supp;QT_QPA_PLATFORM=offscreen;${ORTAV_TEST_LOCALE}\")\n"
+    "    ENVIRONMENT \"ORTAV_DRIVER_PATH=${PROJECT_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/scripts/lsan.supp;QT_QPA_PLATFORM=offscreen;${ORTAV_TEST_LOCALE}\")\n"
     "endforeach()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${props}")
 endfunction()

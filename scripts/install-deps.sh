@@ -11,6 +11,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
   binutils
+  dpkg-dev file
   locales-all
   python3-pyvisa
   libqt6sql6-sqlite libqt6sql6-psql postgresql

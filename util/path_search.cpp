@@ -67,6 +67,17 @@ void addProgramFolder(PathSearch &search) {
         return;
     }
     search.add(slash == exe ? std::string_view("/") : std::string_view(exe, slash - exe));
+#ifdef ORTAV_INSTALL_LIBDIR
+    // An installed program keeps the libraries it shares with others beside bin/.
+    if (slash != exe) {
+        char lib[KELMOR_FOUND_SIZE];
+        const int n = std::snprintf(lib, sizeof lib, "%.*s/../%s", static_cast<int>(slash - exe),
+                                    exe, ORTAV_INSTALL_LIBDIR);
+        if (n > 0 && n < static_cast<int>(sizeof lib)) {
+            search.add(lib);
+        }
+    }
+#endif
 }
 
 // "<dir>/<file>" into found when it fits; exists when the file system knows it.

@@ -83,6 +83,7 @@ std::vector<std::string> searchFolders() {
         std::filesystem::path dir = exe.parent_path();
         folders.push_back(dir.string());
         folders.push_back((dir.parent_path() / "lib").string());
+        folders.push_back((dir.parent_path() / "lib" / "p_ortav").string()); // installed
     }
     return folders;
 }

@@ -5,7 +5,7 @@
 // Search order for a bare name (no '/'):
 //   1. each folder of ORTAV_DRIVER_PATH (colon-separated), in order;
 //   2. the program's own library folder: the folder of the running executable,
-//      then its ../lib;
+//      then its ../lib and ../lib/p_ortav (an installed program's private folder);
 //   3. each folder of LD_LIBRARY_PATH;
 //   4. the system's usual places (the dynamic loader's own search), unless a
 //      file in step 3 was refused: the dynamic loader would take that one.

@@ -1,4 +1,4 @@
-# cmake -DBUILD_DIR=... -DPREFIX=... -DSTAMP=ortav_stamp -P check_installed.cmake
+# cmake -DBUILD_DIR=... -DPREFIX=... -DLIBDIR=lib/... -DSTAMP=ortav_stamp -P check_installed.cmake
 # Installs the ortav_math component stripped, then checks the installed file.
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(
@@ -7,7 +7,7 @@ execute_process(
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "install failed:\n${out}\n${err}")
 endif()
-set(lib ${PREFIX}/bin/libortav_math.so)
+set(lib ${PREFIX}/${LIBDIR}/libortav_math.so)
 if(NOT EXISTS ${lib})
   message(FATAL_ERROR "${lib} was not installed:\n${out}")
 endif()
