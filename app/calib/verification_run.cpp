@@ -7,13 +7,19 @@
 #include "observers.h"
 #include "p_ortav.h"
 #include "points.h"
+#include "reference_uncertainty.h"
 #include "results_csv.h"
+#include "run_certificate.h"
 #include "si.h"
 #include "userint.h"
 #include "visa_library.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
+#include <pwd.h>
+#include <random>
+#include <unistd.h>
 
 namespace ortav::calib {
 
@@ -23,6 +29,36 @@ int g_observer = 0; // while a run goes on
 Observers<std::pair<const RunSummary *, bool>> &runObservers() {
     static Observers<std::pair<const RunSummary *, bool>> o;
     return o;
+}
+
+// The run's start to the second and 32 random bits: two runs never share one,
+// not even two started in the same second on two stands.
+std::string certificateNumber(std::time_t started) {
+    std::tm local{};
+    localtime_r(&started, &local);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y%m%d-%H%M%S", &local);
+    std::random_device random;
+    char number[64];
+    std::snprintf(number, sizeof number, "ORTAV-%s-%08X", date, static_cast<unsigned>(random()));
+    return number;
+}
+
+// The account the program runs under: its full name when the system has one.
+std::string operatorName() {
+    if (const passwd *pw = getpwuid(getuid()); pw != nullptr) {
+        std::string full = pw->pw_gecos != nullptr ? pw->pw_gecos : "";
+        full = full.substr(0, full.find(','));
+        return full.empty() ? pw->pw_name : full;
+    }
+    return {};
+}
+
+std::string stationName() {
+    char host[256] = "";
+    if (gethostname(host, sizeof host - 1) != 0)
+        return {};
+    return host;
 }
 } // namespace
 
@@ -88,12 +124,24 @@ void verificationRunStarted() {
         g_run.expected =
             static_cast<int>(2 * resistancePoints(hardVersion).size() + 2 * currentPoints().size());
     g_run.started = std::time(nullptr);
+    g_run.certificate = certificateNumber(g_run.started);
+    g_run.operatorName = operatorName();
+    g_run.station = stationName();
+    const UncertaintySettings &how = uncertaintySettings();
+    g_run.decisionRule = ortav::uncertainty::ruleName(how.rule);
+    g_run.meterPeriod = ortav::uncertainty::periodName(how.period);
+    meterSpecs(&g_run.meterSpecsError);
+    if (const ortav::uncertainty::MeterSpec *spec = meterSpecInUse()) {
+        g_run.meterName = spec->name;
+        g_run.meterSource = spec->source;
+    }
     g_observer = addJudgedObserver([](const JudgedPoint &p) { g_run.points.push_back(p); });
     if (logFile > 0) {
         g_run.running = true;
         writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
         g_run.running = false;
     }
+    certificateButtonFollowsRun(false);
     runObservers().notify({&g_run, false});
 }
 
@@ -122,6 +170,7 @@ void verificationRunEnded(bool completed) {
     }
     if (logFile > 0)
         writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
+    certificateButtonFollowsRun(true);
     runObservers().notify({&g_run, true});
 }
 
