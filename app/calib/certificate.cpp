@@ -264,17 +264,17 @@ bool writeCertificate(const std::string &path, const CertificateInput &in, std::
                 error = path + ": page " + std::to_string(i + 1) + " cannot be added";
                 return false;
             }
-            if (in.run->simulated)
-                drawWatermark(painter, page);
             painter.save();
             painter.translate(0, -i * body.height());
             doc.drawContents(&painter, QRectF(QPointF(0, i * body.height()), body));
             painter.restore();
+            if (in.run->simulated) // over everything, the charts too
+                drawWatermark(painter, page);
             painter.setFont(small);
             painter.setPen(Qt::black);
             painter.drawText(QRectF(0, body.height(), page.width(), footer),
                              Qt::AlignRight | Qt::AlignBottom,
-                             QString("Сертификат № %1   стр. %2 из %3")
+                             QString("Сертификат № %1, стр. %2 из %3")
                                  .arg(QString::fromStdString(in.run->certificate))
                                  .arg(i + 1)
                                  .arg(pages));

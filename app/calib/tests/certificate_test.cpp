@@ -3,6 +3,7 @@
 // bench's watermark is on every page and only there. pdftoppm draws the first
 // page into the test output for a look.
 #include "certificate.h"
+#include "protocol_text.h"
 
 #include <QDir>
 #include <QImage>
@@ -11,8 +12,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 using namespace ortav::calib;
@@ -29,9 +32,31 @@ QString run(const QString &program, const QStringList &args) {
 }
 
 QString fixed(double v, const char *fmt = "%.4f") {
+    CNumbers numbers; // a point, as the certificate writes, under any locale
     char text[64];
     std::snprintf(text, sizeof text, fmt, v);
     return text;
+}
+
+// Pixels of the watermark's colour (translucent red on white) on each page,
+// drawn by pdftoppm: diagonal text does not come back through pdftotext whole.
+QList<int> watermarkPixels(const QString &pdf, const QString &dir) {
+    QList<int> counts;
+    if (run("pdftoppm", {"-png", "-r", "30", pdf, dir + "/wm"}).startsWith("<"))
+        return counts;
+    QStringList pages = QDir(dir).entryList({"wm-*.png"}, QDir::Files, QDir::Name);
+    for (const QString &name : pages) {
+        const QImage page(dir + "/" + name);
+        int n = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor c = page.pixelColor(x, y);
+                n += c.red() > c.green() + 30 && c.red() > c.blue() + 30 ? 1 : 0;
+            }
+        counts.append(n);
+        QFile::remove(dir + "/" + name);
+    }
+    return counts;
 }
 
 // 60 points: both modes, every kind of uncertainty and verdict, more than a page.
@@ -96,6 +121,9 @@ private slots:
         std::string error;
         QVERIFY2(writeCertificate(pdf.toStdString(), in, error), error.c_str());
         QVERIFY(!QFile::exists(pdf + ".part"));
+        QDir().mkpath(ORTAV_SCREENSHOT_DIR);
+        QFile::remove(QString(ORTAV_SCREENSHOT_DIR) + "/certificate.pdf");
+        QVERIFY(QFile::copy(pdf, QString(ORTAV_SCREENSHOT_DIR) + "/certificate.pdf"));
 
         const QString layout = run("pdftotext", {"-layout", "-nodiag", pdf, "-"});
         QStringList pages = layout.split('\f');
@@ -103,20 +131,21 @@ private slots:
             pages.removeLast();
         QVERIFY2(pages.size() >= 2, qPrintable(layout));
         for (int i = 0; i < pages.size(); ++i)
-            QVERIFY2(pages[i].contains(QString("Сертификат № %1   стр. %2 из %3")
+            QVERIFY2(pages[i].contains(QString("№ %1, стр. %2 из %3")
                                            .arg(QString::fromStdString(s.certificate))
                                            .arg(i + 1)
                                            .arg(pages.size())),
                      qPrintable(pages[i]));
+        const QString all = run("pdftotext", {pdf, "-"});
         for (const char *text :
              {"СЕРТИФИКАТ О КАЛИБРОВКЕ № ORTAV-20261210-101500-0000CAFE", "ИНВ-0042",
               "VXI0::8::INSTR, позиция 1", "аппаратная версия 2", "HP 3458A (GPIB0::22::INSTR)",
               "за 90 суток после калибровки", "21.5 °C", "Иванов И. И.", "stand-3",
               "с защитной полосой (guarded)", "ИМИТАЦИЯ: стенд проверки", "График: сопротивление",
               "Соответствие норме не установлено: есть точки, оценённые условно."})
-            QVERIFY2(layout.contains(QString::fromUtf8(text)), text);
-        QVERIFY(!layout.contains("График: ток")); // no image given
-        QVERIFY(!layout.contains("ИМИТАЦИЯ —"));  // the diagonal text is apart
+            QVERIFY2(all.contains(QString::fromUtf8(text)), text);
+        QVERIFY(!all.contains("График: ток"));   // no image given
+        QVERIFY(!layout.contains("ИМИТАЦИЯ —")); // the diagonal text is apart
 
         // Every point, in order, as the summary has it.
         const QRegularExpression rowPattern(
@@ -147,9 +176,11 @@ private slots:
         }
         QCOMPARE(n, int(s.points.size()));
 
-        // The watermark, once a page.
-        const QString all = run("pdftotext", {pdf, "-"});
-        QCOMPARE(all.count("ИМИТАЦИЯ — не для выдачи"), pages.size());
+        // The watermark, on every page.
+        const QList<int> marked = watermarkPixels(pdf, dir.path());
+        QCOMPARE(marked.size(), pages.size());
+        for (int n : marked)
+            QVERIFY2(n > 300, qPrintable(QString::number(n)));
 
         QDir().mkpath(ORTAV_SCREENSHOT_DIR);
         const QString png = QString(ORTAV_SCREENSHOT_DIR) + "/certificate";
@@ -174,13 +205,15 @@ private slots:
         QVERIFY2(all.contains("инвентарный номер не указан"), qPrintable(all));
         QVERIFY(all.contains("простое (simple)"));
         QVERIFY(!all.contains("ИМИТАЦИЯ"));
+        for (int n : watermarkPixels(pdf, dir.path()))
+            QCOMPARE(n, 0);
         QVERIFY(all.contains("Модуль соответствует норме.") ||
                 all.contains("Модуль не соответствует норме."));
 
         const std::string missing = dir.filePath("no/such/dir/c.pdf").toStdString();
         QVERIFY(!writeCertificate(missing, in, error));
         QCOMPARE(QString::fromStdString(error),
-                 QString::fromStdString(missing + ": No such file or directory"));
+                 QString::fromStdString(missing + ": " + std::strerror(ENOENT)));
     }
 };
 
