@@ -3,6 +3,7 @@
 #include "certificate.h"
 #include "front_panel.h"
 #include "p_ortav.h"
+#include "results_recording.h"
 #include "userint.h"
 #include "verification_chart.h"
 #include "verification_run.h"
@@ -18,7 +19,8 @@ bool writeRunCertificate(const std::string &path, const std::string &assetNumber
     }
     CertificateInput in;
     in.run = &run;
-    in.assetNumber = assetNumber;
+    // Else the one the results database remembers for this carrier and position.
+    in.assetNumber = !assetNumber.empty() ? assetNumber : ortav::recording::asset();
     in.charts[0] = verificationChartImage(1);
     in.charts[1] = verificationChartImage(2);
     // Drawing both modes leaves the chart on the current one: the sheet's again.

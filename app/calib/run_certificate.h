@@ -6,8 +6,9 @@
 
 namespace ortav::calib {
 
-// Writes the PDF of the last run with the sheet's charts. False with the
-// reason in error (no run yet, or the file could not be written).
+// Writes the PDF of the last run with the sheet's charts; the asset number
+// given, else the results database's for the module. False with the reason in
+// error (no run yet, or the file could not be written).
 bool writeRunCertificate(const std::string &path, const std::string &assetNumber,
                          std::string &error);
 

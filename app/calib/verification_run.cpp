@@ -9,6 +9,7 @@
 #include "points.h"
 #include "reference_uncertainty.h"
 #include "results_csv.h"
+#include "results_recording.h"
 #include "run_certificate.h"
 #include "si.h"
 #include "userint.h"
@@ -17,9 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
-#include <pwd.h>
 #include <random>
-#include <unistd.h>
 
 namespace ortav::calib {
 
@@ -44,22 +43,6 @@ std::string certificateNumber(std::time_t started) {
     return number;
 }
 
-// The account the program runs under: its full name when the system has one.
-std::string operatorName() {
-    if (const passwd *pw = getpwuid(getuid()); pw != nullptr) {
-        std::string full = pw->pw_gecos != nullptr ? pw->pw_gecos : "";
-        full = full.substr(0, full.find(','));
-        return full.empty() ? pw->pw_name : full;
-    }
-    return {};
-}
-
-std::string stationName() {
-    char host[256] = "";
-    if (gethostname(host, sizeof host - 1) != 0)
-        return {};
-    return host;
-}
 } // namespace
 
 int addRunObserver(RunObserver observer) {
@@ -125,8 +108,9 @@ void verificationRunStarted() {
             static_cast<int>(2 * resistancePoints(hardVersion).size() + 2 * currentPoints().size());
     g_run.started = std::time(nullptr);
     g_run.certificate = certificateNumber(g_run.started);
-    g_run.operatorName = operatorName();
-    g_run.station = stationName();
+    // As the results database records them (its options, else the account and host).
+    g_run.operatorName = ortav::recording::operatorName();
+    g_run.station = ortav::recording::station();
     const UncertaintySettings &how = uncertaintySettings();
     g_run.decisionRule = ortav::uncertainty::ruleName(how.rule);
     g_run.meterPeriod = ortav::uncertainty::periodName(how.period);
