@@ -279,9 +279,19 @@ QWidget *historyWindow() {
 
 std::string runCsv(const RunRecord &run) {
     std::string s = ortav::calib::kCsvHeader;
-    for (const PointRecord &p : run.points)
-        s += ortav::calib::csvRow(
-            {p.time, p.chan, p.mode, p.set, p.measured, p.deviation, p.permitted, p.failed});
+    for (const PointRecord &p : run.points) {
+        // The database keeps no uncertainty: its columns say "unknown".
+        ortav::calib::JudgedPoint j;
+        j.time = p.time;
+        j.chan = p.chan;
+        j.mode = p.mode;
+        j.set = p.set;
+        j.measured = p.measured;
+        j.deviation = p.deviation;
+        j.permitted = p.permitted;
+        j.failed = p.failed;
+        s += ortav::calib::csvRow(j);
+    }
     return s;
 }
 

@@ -36,6 +36,7 @@ LINKED_CTRL_CB(writeLogCB);
 LINKED_CTRL_CB(cancelP);
 LINKED_CTRL_CB(chartCB);
 LINKED_CTRL_CB(saveChartCB);
+LINKED_CTRL_CB(certificateCB);
 
 // ---- reference multimeters -----------------------------------------------------------
 

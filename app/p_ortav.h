@@ -83,9 +83,10 @@
 #define PP_FILE_NAME_S 15
 #define PP_WRITE_LOG 16
 #define PP_DECORATION 17
-#define PP_CHART 18      // the verification chart's canvas (no constant in the original resource)
-#define PP_CHART_SHOW 19 // chart or table
-#define PP_CHART_SAVE 20 // the chart as PNG
+#define PP_CHART 18       // the verification chart's canvas (no constant in the original resource)
+#define PP_CHART_SHOW 19  // chart or table
+#define PP_CHART_SAVE 20  // the chart as PNG
+#define PP_CERTIFICATE 21 // the last automatic run's certificate as PDF
 
 // Self-test popup.
 #define ST_MSG 2

@@ -724,6 +724,18 @@ PanelSpec pp() {
                  .width = 96,
                  .callback = saveChartCB,
                  .fontSize = 9});
+    // Once an automatic run has ended.
+    c.push_back({.id = PP_CERTIFICATE,
+                 .constant = "CERTIFICATE",
+                 .kind = CTRL_COMMAND_BUTTON,
+                 .label = "Сертификат…",
+                 .top = 143,
+                 .left = 192,
+                 .height = 20,
+                 .width = 120,
+                 .callback = certificateCB,
+                 .dimmed = true,
+                 .fontSize = 9});
     c.push_back({.id = PP_CHART,
                  .constant = "CHART",
                  .kind = CTRL_CANVAS,

@@ -17,7 +17,7 @@ function(ortav_fuzzing_available out)
   if(NOT ORTAV_CLANGXX)
     message(STATUS "fuzzing: no clang++, the fuzz tests are left out")
   else()
-    set(probe_dir ${CMAKE_BINARY_DIR}/fuzz_probe)
+    set(probe_dir ${PROJECT_BINARY_DIR}/fuzz_probe)
     file(WRITE ${probe_dir}/probe.cpp
       "#include <cstddef>\n#include <cstdint>\nextern \"C\" int LLVMFuzzerTestOneInput(const uint8_t *, size_t) { return 0; }\n")
     execute_process(

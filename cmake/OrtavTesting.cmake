@@ -12,7 +12,7 @@ endif()
 set(ORTAV_TEST_LOCALE "LANG=ru_RU.UTF-8;LC_ALL=ru_RU.UTF-8")
 # The user's data folder (the default results database) of every test is one in
 # the build tree, never the home of whoever runs the tests.
-string(APPEND ORTAV_TEST_LOCALE ";XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data")
+string(APPEND ORTAV_TEST_LOCALE ";XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-data")
 
 function(ortav_add_gtest name)
   if(NOT ORTAV_BUILD_TESTS)

@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   libyaml-cpp-dev
   xvfb xauth fonts-dejavu-core
+  poppler-utils
   clang libclang-rt-14-dev
   binutils
   dpkg-dev file

@@ -12,9 +12,11 @@
 #include "p_ortav.h"
 #include "points.h"
 #include "protocol_text.h"
+#include "reference_uncertainty.h"
 #include "results_csv.h"
 #include "results_json.h"
 #include "results_recording.h"
+#include "run_certificate.h"
 #include "run_stop.h"
 #include "si.h"
 #include "uitest.h"
@@ -372,6 +374,10 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
                             logFileName + ": cannot be opened for appending"};
     SetCtrlVal(ppPanel, PP_AUTO_POV, 1);
     auto_pov(ppPanel, PP_AUTO_POV, EVENT_COMMIT, nullptr, 0, 0);
+    uncertaintySettings() = {*ortav::uncertainty::ruleFromName(o.decisionRule),
+                             *ortav::uncertainty::periodFromName(o.meterPeriod)};
+    if (std::string e; meterSpecs(&e), !e.empty())
+        std::fprintf(err, "p_ortav: warning: the meters' accuracy cannot be used: %s\n", e.c_str());
 
     if (!ortav::calib::hasPointList(hardVersion))
         return {kInstrument, "hardware version " + std::to_string(hardVersion) +
@@ -431,10 +437,23 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
             std::fprintf(out, "chart: %s\n", png.c_str());
     }
 
-    int failed = 0;
-    for (const JudgedPoint &p : summary.points)
+    std::string certificateError;
+    if (!o.certificate.empty()) {
+        if (writeRunCertificate(o.certificate, "", certificateError))
+            std::fprintf(out, "certificate: %s (%s)\n", o.certificate.c_str(),
+                         summary.certificate.c_str());
+        else
+            std::fprintf(err, "p_ortav: the certificate %s cannot be written: %s\n",
+                         o.certificate.c_str(), certificateError.c_str());
+    }
+
+    int failed = 0, outByRule = 0;
+    for (const JudgedPoint &p : summary.points) {
         failed += p.failed ? 1 : 0;
+        outByRule += outOfNormByRule(p) ? 1 : 0;
+    }
     const std::string verdict = verdictOf(summary);
+    const std::string byRule = verdictByRule(summary);
     std::fprintf(out, "module: %s position %d, hardware version %d%s%s\n", summary.resource.c_str(),
                  summary.position, summary.hardVersion,
                  summary.simulated ? ", simulated bench " : "", summary.benchName.c_str());
@@ -448,12 +467,20 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
                  judged, summary.expected, judged - failed, failed, verdict.c_str());
     std::fprintf(out, "protocol: %s\nresults: %s\nsummary: %s\n", summary.protocol.c_str(),
                  summary.csv.c_str(), json.c_str());
+    std::fprintf(out, "decision rule: %s, meter accuracy %s%s: %s\n", summary.decisionRule.c_str(),
+                 summary.meterPeriod.c_str(),
+                 summary.meterName.empty() ? " (not stated: uncertainty unknown)" : "",
+                 byRule.c_str());
     if (verdict == "interrupted")
         return {kInstrument, "the verification was interrupted"};
     if (verdict == "incomplete")
         return {kInstrument, summary.error};
-    if (verdict == "failed")
-        return {kFailed, std::to_string(failed) + " points out of norm"};
+    if (!certificateError.empty())
+        return {kNotRecorded,
+                "the certificate " + o.certificate + " cannot be written: " + certificateError};
+    if (byRule == "failed" || byRule == "conditional")
+        return {kFailed, std::to_string(outByRule) + " points out of norm" +
+                             (summary.decisionRule == "guarded" ? " under the guarded rule" : "")};
     return {};
 }
 
@@ -562,6 +589,7 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
     recordingSummary(out, err);
     shutDown();
     calibReset(); // the protocol file closed
+    uncertaintySettings() = {};
     ui::test::setResponder({});
     ui::test::clearRecord();
     qInstallMessageHandler(g_qtMessages);
@@ -581,6 +609,9 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
     case kInterrupted + SIGTERM:
     case kInterrupted + SIGHUP:
         std::fprintf(err, "p_ortav: %s\n", outcome.message.c_str());
+        break;
+    case kNotRecorded:
+        std::fprintf(err, "p_ortav: not recorded: %s\n", outcome.message.c_str());
         break;
     default:
         std::fprintf(err, "p_ortav: instrument error: %s\n", outcome.message.c_str());

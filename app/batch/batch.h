@@ -11,9 +11,11 @@
 // --resource or --position that names nothing on the bench, or a bench file or
 // protocol file that cannot be used); 3 an instrument error (the driver's text
 // from the status line), including a verification that ended early or skipped
-// a point because the multimeter gave no reading; 130, 143, 129 the run was
-// stopped by SIGINT, SIGTERM or SIGHUP (at its next safe point, the module reset,
-// the protocol and the JSON summary saying it was interrupted).
+// a point because the multimeter gave no reading; 4 a result that could not
+// be recorded (the certificate); 130, 143, 129 the run was stopped by SIGINT,
+// SIGTERM or SIGHUP (at its next safe point, the module reset, the protocol and
+// the JSON summary saying it was interrupted). With --decision-rule guarded, a
+// point that is not a guarded pass ("conditional") is out of norm.
 //
 // ORTAV_VIRTUAL_CLOCK=1 makes the run use the virtual clock (every wait passes
 // at once): a test and demonstration aid for the simulated bench, refused
@@ -25,7 +27,14 @@
 namespace ortav::batch {
 
 // kInterrupted: plus the signal's number (130 SIGINT, 143 SIGTERM, 129 SIGHUP).
-enum ExitCode { kPassed = 0, kFailed = 1, kUsage = 2, kInstrument = 3, kInterrupted = 128 };
+enum ExitCode {
+    kPassed = 0,
+    kFailed = 1,
+    kUsage = 2,
+    kInstrument = 3,
+    kNotRecorded = 4,
+    kInterrupted = 128
+};
 
 // Whether the command line asks for a headless run (has --batch).
 bool requested(int argc, char *argv[]);

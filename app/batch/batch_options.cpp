@@ -209,6 +209,31 @@ const Row kRows[] = {
          o.chart = v;
          return std::string();
      }},
+    {"decision-rule", "RULE", kVerify,
+     "simple (the protocol's verdicts, default) or guarded\n"
+     "(pass only when |deviation| + U is within the norm;\n"
+     "\"conditional\" counts as out of norm)",
+     "needs a rule: simple or guarded",
+     [](const std::string &v, Options &o) {
+         if (v != "simple" && v != "guarded")
+             return "--decision-rule: unknown rule '" + v + "' (simple or guarded)";
+         o.decisionRule = v;
+         return std::string();
+     }},
+    {"meter-period", "P", kVerify,
+     "the reference meter's accuracy 24h, 90d or 1y\n(default) after its calibration",
+     "needs a period: 24h, 90d or 1y",
+     [](const std::string &v, Options &o) {
+         if (v != "24h" && v != "90d" && v != "1y")
+             return "--meter-period: unknown period '" + v + "' (24h, 90d or 1y)";
+         o.meterPeriod = v;
+         return std::string();
+     }},
+    {"certificate", "FILE.pdf", kVerify, "write the run's certificate", "needs a file name",
+     [](const std::string &v, Options &o) {
+         o.certificate = v;
+         return std::string();
+     }},
 };
 
 std::string_view longName(const Row &r) {
@@ -409,10 +434,12 @@ std::string helpText() {
          "  ORTAV_VISA_LIBRARY    a real VISA library instead of the simulated bench\n"
          "  ORTAV_BENCH           the simulated bench file, as --bench\n"
          "  ORTAV_VIRTUAL_CLOCK=1 every wait passes at once (simulated bench only)\n"
+         "  ORTAV_METERS          the multimeters' accuracy file (default:\n"
+         "                        share/p_ortav/meters.yaml beside bin/)\n"
          "\n"
          "Exit status: 0 all passed (or the front panel closed normally), 1 a point out\n"
          "of norm or a self-test failure, 2 a usage error or no display, 3 an\n"
-         "instrument error.\n";
+         "instrument error, 4 a result (the certificate) could not be written.\n";
     return s;
 }
 

@@ -33,9 +33,12 @@ struct Options {
     std::string station;      // --station NAME; empty: the host name
     std::string operatorName; // --operator NAME; empty: the login name
     bool hasAsset = false;
-    std::string asset;         // --asset A: the module's asset number
-    int calibrationMonths = 0; // --calibration-interval MONTHS; 0: the settings' or 12
-    bool json = false;         // --json (--history, --due)
+    std::string asset;                   // --asset A: the module's asset number
+    int calibrationMonths = 0;           // --calibration-interval MONTHS; 0: the settings' or 12
+    bool json = false;                   // --json (--history, --due)
+    std::string decisionRule = "simple"; // --decision-rule simple|guarded (verify)
+    std::string meterPeriod = "1y";      // --meter-period 24h|90d|1y (verify)
+    std::string certificate;             // --certificate FILE.pdf (verify)
 };
 
 // The multimeter kinds, as --multimeter and the bench file name them.

@@ -4,7 +4,9 @@
 #include "protocol_text.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <strings.h>
 
 namespace ortav::calib {
@@ -34,16 +36,30 @@ std::string shortest(double v) {
     return ec == std::errc() ? std::string(text, end) : std::string("nan");
 }
 
+// decision_rule,expanded_uncertainty,tur,tur_low,guarded_verdict
+std::string uncertaintyColumns(const JudgedPoint &p) {
+    using namespace ortav::uncertainty;
+    std::string s = ruleName(p.rule);
+    if (p.uncertainty.known) {
+        s += "," + shortest(p.uncertainty.expanded);
+        s += std::isinf(p.tur) ? std::string(",inf") : "," + shortest(p.tur);
+        s += p.tur < kMinimumTur ? ",yes" : ",no";
+    } else {
+        s += ",unknown,unknown,unknown";
+    }
+    return s + "," + verdictName(p.guarded);
+}
+
 } // namespace
 
 std::string csvRow(const JudgedPoint &p) {
     char text[256];
-    std::snprintf(text, sizeof text, "%s,%d,%s,%s,%s,%s,%s,%s,%s\n", isoTime(p.time).c_str(),
+    std::snprintf(text, sizeof text, "%s,%d,%s,%s,%s,%s,%s,%s,%s,", isoTime(p.time).c_str(),
                   p.chan, p.mode == 1 ? "resistance" : "current", p.mode == 1 ? "Ohm" : "mA",
                   shortest(p.set).c_str(), shortest(p.measured).c_str(),
                   shortest(p.deviation).c_str(), shortest(p.permitted).c_str(),
                   p.failed ? "fail" : "pass");
-    return text;
+    return text + uncertaintyColumns(p) + "\n";
 }
 
 bool appendCsvRow(const std::string &path, const JudgedPoint &p) {
@@ -52,8 +68,21 @@ bool appendCsvRow(const std::string &path, const JudgedPoint &p) {
         return false;
     bool ok = true;
     std::fseek(f, 0, SEEK_END);
-    if (std::ftell(f) == 0)
+    if (std::ftell(f) == 0) {
         ok = std::fputs(kCsvHeader, f) >= 0;
+    } else {
+        // An earlier version's columns: its readers would take our rows for theirs.
+        std::FILE *r = std::fopen(path.c_str(), "rb");
+        char first[512] = "";
+        const bool same = r != nullptr && std::fgets(first, sizeof first, r) != nullptr &&
+                          std::strcmp(first, kCsvHeader) == 0;
+        if (r != nullptr)
+            std::fclose(r);
+        if (!same) {
+            std::fclose(f);
+            return false;
+        }
+    }
     ok = std::fputs(csvRow(p).c_str(), f) >= 0 && ok;
     ok = std::fflush(f) == 0 && ok;
     // Like the protocol: a judged point reaches the disk during the next settle wait.

@@ -9,7 +9,8 @@
 namespace ortav::calib {
 
 inline constexpr const char *kCsvHeader =
-    "time,channel,mode,unit,set,measured,deviation,permitted_deviation,verdict\n";
+    "time,channel,mode,unit,set,measured,deviation,permitted_deviation,verdict,"
+    "decision_rule,expanded_uncertainty,tur,tur_low,guarded_verdict\n";
 
 // The name of a file beside the protocol: "ortav.log" gives "ortav.csv" and
 // "ortav.json"; a protocol without the ".log" ending keeps its name whole
@@ -20,11 +21,13 @@ std::string besideProtocol(const std::string &protocolPath, const char *extensio
 std::string isoTime(std::time_t t);
 
 // One row, with its line end. Numbers are written with a decimal point and
-// enough digits to give back the double that was judged.
+// enough digits to give back the double that was judged. An uncertainty that
+// is not known is "unknown" (and so its TUR); a TUR of a zero U is "inf".
 std::string csvRow(const JudgedPoint &p);
 
 // Appends the row to the file (the header first when the file is empty or
-// new). False when the file cannot be written.
+// new). False when the file cannot be written, and when it begins with another
+// header: rows of another shape are never mixed into it.
 bool appendCsvRow(const std::string &path, const JudgedPoint &p);
 
 } // namespace ortav::calib

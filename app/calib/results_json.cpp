@@ -3,6 +3,7 @@
 #include "protocol_text.h"
 #include "results_csv.h"
 
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -47,6 +48,31 @@ std::string countsJson(const Counts &c) {
     return "{\"judged\": " + std::to_string(c.judged) +
            ", \"passed\": " + std::to_string(c.passed) +
            ", \"failed\": " + std::to_string(c.failed) + "}";
+}
+
+std::string numberOrNull(bool known, double v) {
+    return known && std::isfinite(v) ? number(v) : "null";
+}
+
+std::string pointJson(const JudgedPoint &p) {
+    using namespace ortav::uncertainty;
+    const Budget &u = p.uncertainty;
+    std::string j = "{\"channel\": " + std::to_string(p.chan) +
+                    ", \"mode\": " + jsonString(p.mode == 1 ? "resistance" : "current") +
+                    ", \"unit\": " + jsonString(p.mode == 1 ? "Ohm" : "mA") +
+                    ", \"set\": " + number(p.set) + ", \"measured\": " + number(p.measured) +
+                    ", \"deviation\": " + number(p.deviation) +
+                    ", \"permitted\": " + number(p.permitted) +
+                    ", \"simple_verdict\": " + jsonString(p.failed ? "fail" : "pass");
+    j += ", \"standard_uncertainty\": " + numberOrNull(u.known, u.standard);
+    j += ", \"expanded_uncertainty\": " + numberOrNull(u.known, u.expanded);
+    j += ", \"coverage_factor\": " + number(kCoverage);
+    j += ", \"tur\": " + numberOrNull(u.known, p.tur);
+    j += ", \"tur_low\": " + std::string(u.known && p.tur < kMinimumTur ? "true" : "false");
+    if (!u.known)
+        j += ", \"uncertainty_unknown\": " + jsonString(u.unknownWhy);
+    j += ", \"guarded_verdict\": " + jsonString(verdictName(p.guarded)) + "}";
+    return j;
 }
 
 } // namespace
@@ -94,6 +120,18 @@ std::string verdictOf(const RunSummary &s) {
     return all.failed > 0 ? "failed" : "passed";
 }
 
+std::string verdictByRule(const RunSummary &s) {
+    const std::string parts = verdictOf(s);
+    if (s.decisionRule != "guarded" || (parts != "passed" && parts != "failed"))
+        return parts; // incomplete, interrupted, running: nothing to judge by a rule
+    bool failed = false, conditional = false;
+    for (const JudgedPoint &p : s.points) {
+        failed = failed || p.guarded == ortav::uncertainty::Verdict::Fail;
+        conditional = conditional || p.guarded == ortav::uncertainty::Verdict::Conditional;
+    }
+    return failed ? "failed" : conditional ? "conditional" : "passed";
+}
+
 std::string summaryJson(const RunSummary &s) {
     const Counts all = count(s.points, 0, 0);
     std::string j = "{\n";
@@ -131,6 +169,18 @@ std::string summaryJson(const RunSummary &s) {
     j += "  \"completed\": " + std::string(s.completed ? "true" : "false") + ",\n";
     j += "  \"interrupted\": " + std::string(s.interrupted ? "true" : "false") + ",\n";
     j += "  \"error\": " + jsonString(s.error) + ",\n";
+    j += "  \"certificate\": " + jsonString(s.certificate) + ",\n";
+    j += "  \"operator\": " + jsonString(s.operatorName) + ",\n";
+    j += "  \"station\": " + jsonString(s.station) + ",\n";
+    j += "  \"uncertainty\": {\"decision_rule\": " + jsonString(s.decisionRule) +
+         ", \"meter_period\": " + jsonString(s.meterPeriod) +
+         ", \"meter\": " + jsonString(s.meterName) + ", \"source\": " + jsonString(s.meterSource) +
+         ", \"file_error\": " + jsonString(s.meterSpecsError) + "},\n";
+    j += "  \"points\": [";
+    for (std::size_t i = 0; i < s.points.size(); ++i)
+        j += std::string(i == 0 ? "\n" : ",\n") + "    " + pointJson(s.points[i]);
+    j += s.points.empty() ? "],\n" : "\n  ],\n";
+    j += "  \"verdict_by_rule\": " + jsonString(verdictByRule(s)) + ",\n";
     j += "  \"verdict\": " + jsonString(verdictOf(s)) + "\n";
     j += "}\n";
     return j;

@@ -13,7 +13,7 @@ namespace ortav::calib {
 // A point the run set but could not judge: no reading came.
 struct SkippedPoint {
     int chan = 1;
-    int mode = 1;      // 1 resistance (ohms), 2 current (milliamperes)
+    int mode = 1; // 1 resistance (ohms), 2 current (milliamperes)
     double set = 0.0;
     std::string reason; // the multimeter's own text
 };
@@ -39,16 +39,28 @@ struct RunSummary {
     std::time_t finished = 0;
     int expected = 0; // points the run was to judge
     std::vector<JudgedPoint> points;
-    bool completed = false; // ran to its closing verdict
-    std::string error;      // why it did not, when known
+    bool completed = false;   // ran to its closing verdict
+    std::string error;        // why it did not, when known
     bool running = false;     // written as the run starts: no verdict yet
     bool interrupted = false; // stopped on request (a signal, the stop button)
+    // Beside the protocol's verdicts: the decision rule, the meter's accuracy
+    // used for the points' uncertainty, and the certificate of the run.
+    std::string decisionRule = "simple"; // simple, guarded
+    std::string meterPeriod = "1y";      // 24h, 90d, 1y
+    std::string meterName, meterSource;  // the accuracy entry; empty: none
+    std::string meterSpecsError;         // the accuracy file could not be used
+    std::string certificate;             // number, unique per run
+    std::string operatorName, station;
 };
 
 // "passed", "failed" (a point out of norm), "incomplete" (ended early or
 // points skipped: nothing can be said of the module as a whole), "interrupted"
 // (stopped on request) or "running" (not ended yet).
 std::string verdictOf(const RunSummary &s);
+// The same under the run's decision rule: under "guarded" a point that is not
+// a guarded pass is out of norm, and the verdict is "conditional" when no
+// point failed outright but some were neither.
+std::string verdictByRule(const RunSummary &s);
 
 std::string summaryJson(const RunSummary &s);
 

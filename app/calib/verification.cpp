@@ -7,6 +7,7 @@
 #include "judged_points.h"
 #include "norm.h"
 #include "p_ortav.h"
+#include "reference_uncertainty.h"
 #include "si_calls.h"
 #include "userint.h"
 #include "visa.h"
@@ -24,6 +25,10 @@ constexpr double kSettle = 0.05;
 constexpr double kCurrentRange = 10.0;
 constexpr short kFuncResistance = 2;
 constexpr short kFuncVoltage = 5;
+
+// The value being judged was typed by the operator (INPUT), not read from the
+// multimeter: its uncertainty is not the multimeter's.
+bool g_typed = false;
 
 // Resistor 7 of the channel (nominal 1200 ohms): the shunt of the current mode.
 double shunt(const DeviceData *rec, int chan) {
@@ -111,6 +116,7 @@ int setupPresult(short mode, short chan) {
     double set = 0.0, meas = 0.0;
     GetCtrlVal(ppPanel, PP_R_Z, &set);
     GetCtrlVal(ppPanel, PP_R_I, &meas);
+    const double reading = meas;
     int table = PP_TABLE_R;
     if (mode != 1) {
         meas = 1000.0 * meas / shunt(rec, chan); // volts across the shunt to milliamperes
@@ -132,9 +138,17 @@ int setupPresult(short mode, short chan) {
         SetTableCellAttribute(ppPanel, table, MakePoint(4, n), ATTR_TEXT_COLOR, VAL_RED);
     SetCtrlAttribute(ppPanel, table, ATTR_FIRST_VISIBLE_ROW, n);
     writeResults(chan, set, meas, diff, failed ? 1 : 0);
-    ortav::calib::pointJudged({std::time(nullptr), chan, mode == 1 ? 1 : 2, set, meas, diff,
-                               mode == 1 ? defPermDev(set) : ortav::calib::kCurrentNormMilliamps,
-                               failed});
+    ortav::calib::JudgedPoint judged;
+    judged.time = std::time(nullptr);
+    judged.chan = chan;
+    judged.mode = mode == 1 ? 1 : 2;
+    judged.set = set;
+    judged.measured = meas;
+    judged.deviation = diff;
+    judged.permitted = mode == 1 ? defPermDev(set) : ortav::calib::kCurrentNormMilliamps;
+    judged.failed = failed;
+    ortav::calib::assessPoint(judged, !g_typed, reading, shunt(rec, chan));
+    ortav::calib::pointJudged(judged);
     SetActiveCtrl(ppPanel, PP_R_Z);
     return 0;
 }
@@ -148,7 +162,9 @@ int inputP(int, int, int event, void *, int, int) {
     short chan = 1, mode = 1;
     GetCtrlVal(ppPanel, PP_CHAN, &chan);
     GetCtrlVal(ppPanel, PP_MODE, &mode);
+    g_typed = true;
     setupPresult(mode, chan);
+    g_typed = false;
     SetActiveCtrl(ppPanel, PP_R_Z);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QImage>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPointer>
@@ -389,6 +390,11 @@ std::string verificationChartTitle(int mode) {
 bool saveVerificationChart(const char *pngPath, int mode) {
     if (pngPath == nullptr || *pngPath == '\0')
         return false;
+    const QImage image = verificationChartImage(mode);
+    return !image.isNull() && image.save(QString::fromUtf8(pngPath), "PNG");
+}
+
+QImage verificationChartImage(int mode) {
     followSheet();
     State &s = state();
     if (mode == 1 || mode == 2)
@@ -410,9 +416,9 @@ bool saveVerificationChart(const char *pngPath, int mode) {
     v.show();
     // The chart lays itself out and redraws from posted events.
     ProcessSystemEvents();
-    const bool saved = v.grab().save(QString::fromUtf8(pngPath), "PNG");
+    const QImage image = v.grab().toImage();
     v.hide();
-    return saved;
+    return image;
 }
 
 QChart *verificationChart() {

@@ -11,6 +11,7 @@
 #include <string>
 
 class QChart;
+class QImage;
 
 namespace ortav::calib {
 
@@ -32,6 +33,8 @@ bool verificationChartShown();
 // bench: the mode drawn now, or the mode given (1 resistance, 2 current),
 // which it then keeps. False on failure.
 bool saveVerificationChart(const char *pngPath, int mode = 0);
+// The same drawing as an image (a certificate's); null when there is no sheet.
+QImage verificationChartImage(int mode = 0);
 
 // The title a saved chart carries for the mode.
 std::string verificationChartTitle(int mode);

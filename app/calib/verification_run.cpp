@@ -7,13 +7,18 @@
 #include "observers.h"
 #include "p_ortav.h"
 #include "points.h"
+#include "reference_uncertainty.h"
 #include "results_csv.h"
+#include "results_recording.h"
+#include "run_certificate.h"
 #include "si.h"
 #include "userint.h"
 #include "visa_library.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
+#include <random>
 
 namespace ortav::calib {
 
@@ -24,6 +29,20 @@ Observers<std::pair<const RunSummary *, bool>> &runObservers() {
     static Observers<std::pair<const RunSummary *, bool>> o;
     return o;
 }
+
+// The run's start to the second and 32 random bits: two runs never share one,
+// not even two started in the same second on two stands.
+std::string certificateNumber(std::time_t started) {
+    std::tm local{};
+    localtime_r(&started, &local);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y%m%d-%H%M%S", &local);
+    std::random_device random;
+    char number[64];
+    std::snprintf(number, sizeof number, "ORTAV-%s-%08X", date, static_cast<unsigned>(random()));
+    return number;
+}
+
 } // namespace
 
 int addRunObserver(RunObserver observer) {
@@ -90,12 +109,25 @@ void verificationRunStarted() {
         g_run.expected =
             static_cast<int>(2 * resistancePoints(hardVersion).size() + 2 * currentPoints().size());
     g_run.started = std::time(nullptr);
+    g_run.certificate = certificateNumber(g_run.started);
+    // As the results database records them (its options, else the account and host).
+    g_run.operatorName = ortav::recording::operatorName();
+    g_run.station = ortav::recording::station();
+    const UncertaintySettings &how = uncertaintySettings();
+    g_run.decisionRule = ortav::uncertainty::ruleName(how.rule);
+    g_run.meterPeriod = ortav::uncertainty::periodName(how.period);
+    meterSpecs(&g_run.meterSpecsError);
+    if (const ortav::uncertainty::MeterSpec *spec = meterSpecInUse()) {
+        g_run.meterName = spec->name;
+        g_run.meterSource = spec->source;
+    }
     g_observer = addJudgedObserver([](const JudgedPoint &p) { g_run.points.push_back(p); });
     if (logFile > 0) {
         g_run.running = true;
         writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
         g_run.running = false;
     }
+    certificateButtonFollowsRun(false);
     runObservers().notify({&g_run, false});
 }
 
@@ -124,6 +156,7 @@ void verificationRunEnded(bool completed) {
     }
     if (logFile > 0)
         writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
+    certificateButtonFollowsRun(true);
     runObservers().notify({&g_run, true});
 }
 

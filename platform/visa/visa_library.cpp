@@ -194,6 +194,20 @@ std::string benchName() {
     return buf;
 }
 
+std::optional<double> benchMultimeterNoise(const std::string &kind, const std::string &resource,
+                                           int position) {
+    Table *t = table();
+    if (!t || !t->simulated)
+        return std::nullopt;
+    int (*noiseOf)(const char *, const char *, int, double *) = nullptr;
+    if (!t->library.bind("ortavBench_multimeterNoise", noiseOf))
+        return std::nullopt;
+    double noise = 0.0;
+    if (noiseOf(kind.c_str(), resource.c_str(), position, &noise) != 0)
+        return std::nullopt;
+    return noise;
+}
+
 std::optional<std::string> benchError() {
     Table *t = table();
     if (!t || !t->simulated)

@@ -48,6 +48,10 @@ std::string libraryPath(); // the file that was loaded
 bool isSimulated();
 // The simulated bench's name; empty when not simulated.
 std::string benchName();
+// The noise of the simulated bench's multimeter of that kind at that resource
+// (position: a mezzanine meter's, 0 any); nullopt when not simulated or none there.
+std::optional<double> benchMultimeterNoise(const std::string &kind, const std::string &resource,
+                                           int position);
 // When simulated and the bench file named by ORTAV_BENCH is malformed: the message
 // ("file:line:column: problem"). The program must not start on such a bench.
 std::optional<std::string> benchError();

@@ -403,3 +403,23 @@ extern "C" int ortavBench_load(const char *path, char *message, int size) {
         return -1;
     }
 }
+
+extern "C" int ortavBench_multimeterNoise(const char *kind, const char *resource, int position,
+                                          double *noise) {
+    static const std::pair<const char *, MultimeterKind> kinds[] = {
+        {"hpe1412", MultimeterKind::Hpe1412},
+        {"hp3458a", MultimeterKind::Hp3458a},
+        {"mervd", MultimeterKind::Mervd},
+        {"sulvat", MultimeterKind::Sulvat},
+        {"tarnel", MultimeterKind::Tarnel}};
+    if (kind == nullptr || resource == nullptr || noise == nullptr)
+        return -1;
+    std::lock_guard<std::recursive_mutex> lock(benchMutex());
+    for (const auto &[name, k] : kinds)
+        if (std::strcmp(kind, name) == 0)
+            if (const Multimeter *m = bench().findMultimeter(k, resource, position)) {
+                *noise = m->noise;
+                return 0;
+            }
+    return -1;
+}

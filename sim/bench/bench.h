@@ -354,4 +354,8 @@ int ortavBench_check(char *message, int size);
 void ortavBench_name(char *name, int size);
 // Loads another bench file (a command-line option); 0, or -1 and the message.
 int ortavBench_load(const char *path, char *message, int size);
+// The noise (relative standard deviation) of the bench's multimeter of that kind
+// ("hpe1412" ... "tarnel") at that resource (and position, tarnel; 0: any):
+// 0, or -1 when the bench has none there. What its readings' uncertainty rests on.
+int ortavBench_multimeterNoise(const char *kind, const char *resource, int position, double *noise);
 }

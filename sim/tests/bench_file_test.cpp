@@ -324,6 +324,19 @@ TEST_F(BenchFileTest, FilesThroughTheCEntryPoints) {
     ortavBench_name(message, 8);
     EXPECT_STREQ(message, "from a ");
     EXPECT_EQ(ortavBench_check(message, sizeof message), 0);
+
+    loadString("resources:\n  - name: GPIB0::22::INSTR\n  - name: VXI0::8::INSTR\n"
+               "carriers:\n  - {resource: VXI0::8::INSTR, positions: [ortav, empty, 32]}\n"
+               "multimeters:\n  - {kind: hp3458a, resource: GPIB0::22::INSTR, noise: 2e-6}\n"
+               "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3}\n");
+    double noise = -1;
+    EXPECT_EQ(ortavBench_multimeterNoise("hp3458a", "gpib0::22::instr", 0, &noise), 0);
+    EXPECT_EQ(noise, 2e-6);
+    EXPECT_EQ(ortavBench_multimeterNoise("tarnel", "VXI0::8::INSTR", 3, &noise), 0);
+    EXPECT_EQ(noise, 0.0);
+    EXPECT_EQ(ortavBench_multimeterNoise("tarnel", "VXI0::8::INSTR", 2, &noise), -1);
+    EXPECT_EQ(ortavBench_multimeterNoise("hpe1412", "GPIB0::22::INSTR", 0, &noise), -1);
+    EXPECT_EQ(ortavBench_multimeterNoise("hp34401", "GPIB0::22::INSTR", 0, &noise), -1);
 }
 
 } // namespace

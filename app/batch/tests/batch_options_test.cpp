@@ -37,6 +37,15 @@ TEST(BatchOptions, AcceptsEveryOptionInBothSpellings) {
     EXPECT_EQ(o.chart, "run.png");
     EXPECT_TRUE(o.hasTemperature);
     EXPECT_EQ(o.temperature, 24.5); // read with a point whatever the locale
+    EXPECT_EQ(o.decisionRule, "simple");
+    EXPECT_EQ(o.meterPeriod, "1y");
+    EXPECT_EQ(parseArgs({"--batch", "verify", "--decision-rule", "guarded", "--meter-period=90d",
+                         "--certificate", "c.pdf"},
+                        o),
+              "");
+    EXPECT_EQ(o.decisionRule, "guarded");
+    EXPECT_EQ(o.meterPeriod, "90d");
+    EXPECT_EQ(o.certificate, "c.pdf");
 
     EXPECT_EQ(parseArgs({"--batch=calibrate", "--write"}, o), "");
     EXPECT_EQ(o.command, Command::Calibrate);
@@ -72,6 +81,13 @@ TEST(BatchOptions, RefusalsNameTheWrongArgument) {
         {{"--batch", "calibrate", "--protocol", "a.log"}, "--protocol: only with --batch verify"},
         {{"--batch", "selftest", "--chart", "a.png"}, "--chart: only with --batch verify"},
         {{"--batch", "verify", "--resource"}, "--resource needs a VISA resource name"},
+        {{"--batch", "verify", "--decision-rule", "strict"},
+         "--decision-rule: unknown rule 'strict' (simple or guarded)"},
+        {{"--batch", "verify", "--meter-period", "2y"},
+         "--meter-period: unknown period '2y' (24h, 90d or 1y)"},
+        {{"--batch", "verify", "--certificate"}, "--certificate needs a file name"},
+        {{"--batch", "calibrate", "--meter-period", "24h", "--certificate", "c.pdf"},
+         "--meter-period: only with --batch verify"},
         {{"--batch", "verify", "--bench"}, "--bench needs a name"},
         {{"--batch", "verify", "-v"}, "unknown argument '-v'"},
         {{"--batch", "verify", "verify"}, "unknown argument 'verify'"},

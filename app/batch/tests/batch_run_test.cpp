@@ -26,10 +26,14 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineSeries>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScatterSeries>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -117,7 +121,7 @@ std::vector<CsvRow> readCsv(const QString &path) {
     const QStringList lines = QString::fromStdString(readAll(path)).split('\n', Qt::SkipEmptyParts);
     for (int i = 1; i < lines.size(); ++i) {
         const QStringList f = lines[i].split(',');
-        if (f.size() != 9)
+        if (f.size() < 9) // columns are only ever appended
             continue;
         rows.push_back({f[1].toInt(), f[2] == "resistance" ? 1 : 2, f[4].toDouble(),
                         f[5].toDouble(), f[6].toDouble(), f[7].toDouble(), f[8] == "fail"});
@@ -266,6 +270,154 @@ private slots:
             QCOMPARE(r.code, 0);
     }
 
+    // A simulated meter errs by its bench noise alone, cut at three deviations:
+    // U = 2 · (3 · noise · |reading|) / √3 for every point, of a resistance and
+    // of a current (its volts and the shunt scale alike), and the guarded
+    // verdict follows from it.
+    void theUncertaintyFollowsTheMetersNoise() {
+        std::string yaml = bench(kStaleImage);
+        const double noise = 2e-4;
+        yaml.replace(yaml.find("position: 3}"), 12, "position: 3, noise: 2e-4}");
+        ortav::sim::loadString(yaml, "test.yaml");
+        const QString protocol = path("noisy.log");
+        const Result r = batch({"--batch", "verify", "--protocol", protocol.toStdString()});
+        QCOMPARE(r.code, 1);
+        const QStringList lines =
+            QString::fromStdString(readAll(path("noisy.csv"))).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1 + 94);
+        QVERIFY(lines[0].endsWith(
+            ",verdict,decision_rule,expanded_uncertainty,tur,tur_low,guarded_verdict"));
+        int conditional = 0;
+        for (int i = 1; i < lines.size(); ++i) {
+            const QStringList f = lines[i].split(',');
+            QCOMPARE(f.size(), 14);
+            const double measured = f[5].toDouble(), deviation = f[6].toDouble();
+            const double permitted = f[7].toDouble(), U = f[10].toDouble();
+            QCOMPARE(f[9], QString("simple"));
+            QVERIFY2(std::fabs(U - 2 * std::sqrt(3.0) * noise * std::fabs(measured)) <= 1e-12 * U,
+                     qPrintable(lines[i]));
+            QCOMPARE(f[11].toDouble(), permitted / U);
+            QCOMPARE(f[12], QString(permitted / U < 4 ? "yes" : "no"));
+            const double d = std::fabs(deviation);
+            const QString guarded = d <= permitted - U  ? "pass"
+                                    : d - U > permitted ? "fail"
+                                                        : "conditional";
+            QCOMPARE(f[13], guarded);
+            conditional += guarded == "conditional" ? 1 : 0;
+        }
+        QVERIFY(conditional > 0); // the stale image puts some points near their norm
+        const std::string json = readAll(path("noisy.json"));
+        QCOMPARE(jsonText(json, "meter"), QString("МЦMM (имитация)"));
+        QCOMPARE(jsonText(json, "decision_rule"), QString("simple"));
+        QCOMPARE(jsonText(json, "meter_period"), QString("1y"));
+        QCOMPARE(jsonText(json, "verdict_by_rule"), QString("failed"));
+        QVERIFY(jsonText(json, "certificate").startsWith("ORTAV-"));
+    }
+
+    // Ideal resistors read through a meter whose stated accuracy is coarse
+    // (its noise bound, from a meters file of the test's own): every point is
+    // within its norm, many not by the guard band of their U. The certificate
+    // gives back the JSON's points, with the simulated bench's watermark.
+    void theGuardedRuleAndTheCertificate() {
+        std::string yaml = bench();
+        yaml.replace(yaml.find("position: 3}"), 12, "position: 3, noise: 1e-9}");
+        ortav::sim::loadString(yaml, "test.yaml");
+        const QString meters = path("meters.yaml");
+        QFile m(meters);
+        QVERIFY(m.open(QIODevice::WriteOnly));
+        m.write("simulated:\n  tarnel: {name: МЦMM (имитация), source: тест, noise_bound: 1e6}\n");
+        m.close();
+        qputenv("ORTAV_METERS", meters.toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("ORTAV_METERS"); });
+        const std::string protocol = path("guarded.log").toStdString();
+        QCOMPARE(batch({"--batch", "verify", "--protocol", protocol}).code, 0);
+        const QString pdf = path("guarded.pdf");
+        const Result r = batch({"--batch", "verify", "--protocol", protocol, "--decision-rule",
+                                "guarded", "--meter-period", "24h", "--certificate",
+                                pdf.toStdString(), "--asset", "ИНВ-17"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.find("decision rule: guarded, meter accuracy 24h: conditional") !=
+                     std::string::npos,
+                 r.out.c_str());
+        QVERIFY(r.err.find("points out of norm under the guarded rule") != std::string::npos);
+
+        QFile jsonFile(path("guarded.json"));
+        QVERIFY(jsonFile.open(QIODevice::ReadOnly));
+        const QJsonObject json = QJsonDocument::fromJson(jsonFile.readAll()).object();
+        QCOMPARE(json["verdict"].toString(), QString("passed")); // the protocol's
+        QCOMPARE(json["verdict_by_rule"].toString(), QString("conditional"));
+        QCOMPARE(json["uncertainty"].toObject()["meter_period"].toString(), QString("24h"));
+        const QJsonArray points = json["points"].toArray();
+        QCOMPARE(points.size(), 94);
+
+        const auto pdftotext = [](const QStringList &args) {
+            QProcess p;
+            p.start("pdftotext", args);
+            p.waitForFinished(60000);
+            return QString::fromUtf8(p.readAllStandardOutput());
+        };
+        const QString text = pdftotext({"-layout", "-nodiag", pdf, "-"});
+        const QString all = pdftotext({pdf, "-"});
+        for (const QString &s :
+             {QString("ИМИТАЦИЯ: batch test"), QString("ИНВ-17"), json["certificate"].toString(),
+              QString("за 24 часа после калибровки"), QString("МЦMM (имитация)"),
+              QString("Соответствие норме не установлено")})
+            QVERIFY2(all.contains(s), qPrintable(s));
+        const QRegularExpression rowPattern(
+            "^\\s*(\\d+)\\s+([12])\\s+(сопр\\.|ток)\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)\\s+"
+            "(Ом|мА)\\s+(\\S+)\\s+(\\S+)(?: \\(<4\\))?\\s+(годен|не норма|условно)\\s*$",
+            QRegularExpression::MultilineOption);
+        const auto fixed = [](double v, const char *fmt) {
+            CNumbers numbers;
+            char t[64];
+            std::snprintf(t, sizeof t, fmt, v);
+            return QString(t);
+        };
+        int n = 0;
+        for (auto it = rowPattern.globalMatch(text); it.hasNext(); ++n) {
+            const auto m = it.next();
+            QVERIFY2(n < points.size(), qPrintable(m.captured(0)));
+            const QJsonObject p = points[n].toObject();
+            QCOMPARE(m.captured(1).toInt(), n + 1);
+            QCOMPARE(m.captured(2).toInt(), p["channel"].toInt());
+            QCOMPARE(m.captured(3), QString(p["mode"] == "resistance" ? "сопр." : "ток"));
+            QCOMPARE(m.captured(4), fixed(p["set"].toDouble(), "%.4f"));
+            QCOMPARE(m.captured(5), fixed(p["measured"].toDouble(), "%.4f"));
+            QCOMPARE(m.captured(6), fixed(p["deviation"].toDouble(), "%.4f"));
+            QCOMPARE(m.captured(7), fixed(p["permitted"].toDouble(), "%.4f"));
+            QCOMPARE(m.captured(9), fixed(p["expanded_uncertainty"].toDouble(), "%.3g"));
+            QCOMPARE(m.captured(10), fixed(p["tur"].toDouble(), "%.1f"));
+            const QString guarded = p["guarded_verdict"].toString();
+            QCOMPARE(m.captured(11), QString(guarded == "pass"   ? "годен"
+                                             : guarded == "fail" ? "не норма"
+                                                                 : "условно"));
+        }
+        QCOMPARE(n, 94);
+
+        QDir().mkpath(ORTAV_SCREENSHOT_DIR);
+        QProcess ppm;
+        ppm.start("pdftoppm", {"-png", "-r", "80", "-f", "2", "-l", "2", "-singlefile", pdf,
+                               QString(ORTAV_SCREENSHOT_DIR) + "/certificate_page2"});
+        QVERIFY(ppm.waitForFinished(60000) && ppm.exitCode() == 0);
+        // The watermark's translucent red across the page.
+        const QImage page(QString(ORTAV_SCREENSHOT_DIR) + "/certificate_page2.png");
+        int marked = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor c = page.pixelColor(x, y);
+                marked += c.red() > c.green() + 30 && c.red() > c.blue() + 30 ? 1 : 0;
+            }
+        QVERIFY2(marked > 300, qPrintable(QString::number(marked)));
+
+        const Result lost = batch({"--batch", "verify", "--protocol", protocol, "--certificate",
+                                   path("no/such/dir/c.pdf").toStdString()});
+        QCOMPARE(lost.code, 4);
+        QVERIFY2(lost.err.find("not recorded: the certificate " +
+                               path("no/such/dir/c.pdf").toStdString() + " cannot be written: ") !=
+                     std::string::npos,
+                 lost.err.c_str());
+    }
+
     void aSecondRunAppendsToTheSameFiles() {
         ortav::sim::loadString(bench(), "test.yaml");
         const QString protocol = path("twice.log");
@@ -306,7 +458,8 @@ private slots:
         QCOMPARE(jsonInt(json, "\"counts\": \\{\"judged\": (\\d+)"), 5);
         QCOMPARE(static_cast<int>(readCsv(path("stopped.csv")).size()), 94 + 5);
         for (int chan : {1, 2}) {
-            const auto state = ortav::sim::bench().findCarrier("VXI0::8::INSTR")->module(1)->channel(chan);
+            const auto state =
+                ortav::sim::bench().findCarrier("VXI0::8::INSTR")->module(1)->channel(chan);
             QVERIFY(!state.connected && state.code == 0);
         }
         QVERIFY2(r.err.find("\"ORTAV\": " + std::string(kClosingInterrupted)) != std::string::npos,
@@ -416,7 +569,8 @@ private slots:
         QTest::newRow("module refuses its outputs")
             << QString::fromStdString(bench(kBrokenChannel)) << QStringList{"--batch", "calibrate"}
             << 3
-            << "p_ortav: instrument error: Ошибка обмена с мезонином ortav_switch (mvi, chan+1, 1)";
+            << "p_ortav: instrument error: Ошибка обмена с мезонином ortav_switch (mvi, "
+               "chan+1, 1)";
         QTest::newRow("verification ends at its first point")
             << QString::fromStdString(bench(kBrokenChannel))
             << QStringList{"--batch", "verify", "--protocol", "PROTOCOL"} << 3
@@ -552,8 +706,7 @@ private slots:
         QVERIFY2(err.contains("interrupted by"), err.constData());
         QVERIFY(!err.contains("point 94 of 94"));
         QCOMPARE(lastLine(work.filePath("ortav.log")), std::string(kClosingInterrupted));
-        QCOMPARE(jsonText(readAll(work.filePath("ortav.json")), "verdict"),
-                 QString("interrupted"));
+        QCOMPARE(jsonText(readAll(work.filePath("ortav.json")), "verdict"), QString("interrupted"));
     }
 
     // The chart on the verification sheet, driven as an operator would: its

@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -38,7 +41,15 @@ private:
 };
 
 JudgedPoint point(int chan, int mode, double set, double measured, double permitted, bool failed) {
-    return {0, chan, mode, set, measured, measured - set, permitted, failed};
+    JudgedPoint p;
+    p.chan = chan;
+    p.mode = mode;
+    p.set = set;
+    p.measured = measured;
+    p.deviation = measured - set;
+    p.permitted = permitted;
+    p.failed = failed;
+    return p;
 }
 
 } // namespace
@@ -71,7 +82,9 @@ TEST(ResultsFiles, CsvRowsGiveBackTheJudgedNumbersUnderADecimalCommaLocale) {
     EXPECT_EQ(row.back(), '\n');
     // The shortest text that gives the same double back.
     const std::string shortest = csvRow(point(1, 2, 2.78, 0.7, 1e-5, false));
-    EXPECT_EQ(shortest.substr(shortest.find(',') + 1), "1,current,mA,2.78,0.7,-2.08,1e-05,pass\n");
+    EXPECT_EQ(
+        shortest.substr(shortest.find(',') + 1),
+        "1,current,mA,2.78,0.7,-2.08,1e-05,pass,simple,unknown,unknown,unknown,conditional\n");
 }
 
 TEST(ResultsFiles, CsvIsAppendedWithOneHeader) {
@@ -83,6 +96,85 @@ TEST(ResultsFiles, CsvIsAppendedWithOneHeader) {
     EXPECT_EQ(text, std::string(kCsvHeader) + csvRow(point(1, 1, 100, 100.05, 0.1, false)) +
                         csvRow(point(2, 2, 2.0, 2.012, 0.01, true)));
     EXPECT_FALSE(appendCsvRow(dir.file("missing/r.csv"), point(1, 1, 1, 1, 1, false)));
+}
+
+TEST(ResultsFiles, CsvUncertaintyColumnsAndAFileOfAnotherShapeLeftAlone) {
+    using namespace ortav::uncertainty;
+    JudgedPoint p = point(1, 1, 100, 100.05, 0.1, false);
+    p.rule = Rule::Guarded;
+    p.uncertainty.known = true;
+    p.uncertainty.expanded = 0.0625;
+    p.tur = 1.6;
+    p.guarded = Verdict::Conditional;
+    const auto tail = [](const std::string &row) { return row.substr(row.find(",pass,") + 6); };
+    EXPECT_EQ(tail(csvRow(p)), "guarded,0.0625,1.6,yes,conditional\n");
+    p.tur = 4.0; // 4:1 is enough
+    p.guarded = Verdict::Pass;
+    EXPECT_EQ(tail(csvRow(p)), "guarded,0.0625,4,no,pass\n");
+    p.uncertainty.expanded = 0.0;
+    p.tur = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(tail(csvRow(p)), "guarded,0,inf,no,pass\n");
+    p.rule = Rule::Simple;
+    p.uncertainty = Budget{};
+    p.guarded = Verdict::Conditional;
+    EXPECT_EQ(tail(csvRow(p)), "simple,unknown,unknown,unknown,conditional\n");
+    const std::string row = csvRow(p);
+    EXPECT_EQ(std::count(kCsvHeader, kCsvHeader + std::strlen(kCsvHeader), ','),
+              std::count(row.begin(), row.end(), ','));
+
+    // A file an earlier version began keeps its rows of its own shape only.
+    TempDir dir;
+    const std::string old = dir.file("old.csv");
+    const std::string before =
+        "time,channel,mode,unit,set,measured,deviation,permitted_deviation,verdict\n"
+        "2026-01-01T00:00:00,1,resistance,Ohm,100,100,0,0.1,pass\n";
+    std::ofstream(old, std::ios::binary) << before;
+    EXPECT_FALSE(appendCsvRow(old, p));
+    EXPECT_EQ(readAll(old), before);
+}
+
+TEST(ResultsFiles, VerdictUnderTheRuleAndThePointsInTheSummary) {
+    using namespace ortav::uncertainty;
+    RunSummary s;
+    s.expected = 2;
+    s.completed = true;
+    s.points = {point(1, 1, 100, 100.01, 0.1, false), point(1, 2, 1.0, 1.001, 0.01, false)};
+    for (JudgedPoint &p : s.points)
+        p.guarded = Verdict::Pass;
+    s.points[1].guarded = Verdict::Conditional;
+    EXPECT_EQ(verdictByRule(s), "passed"); // simple: the protocol's
+    s.decisionRule = "guarded";
+    EXPECT_EQ(verdictByRule(s), "conditional");
+    s.points[0].guarded = Verdict::Fail;
+    EXPECT_EQ(verdictByRule(s), "failed");
+    EXPECT_EQ(verdictOf(s), "passed"); // the protocol's verdict stays
+    s.points.pop_back();
+    EXPECT_EQ(verdictByRule(s), "incomplete");
+
+    s.points[0].uncertainty.known = true;
+    s.points[0].uncertainty.standard = 0.25;
+    s.points[0].uncertainty.expanded = 0.5;
+    s.points[0].tur = 0.2;
+    s.points.push_back(point(2, 1, 200, 200.5, 0.2, true));
+    s.points[1].uncertainty.unknownWhy = "the value was typed by the operator";
+    const std::string j = summaryJson(s);
+    EXPECT_NE(j.find("\"points\": [\n    {\"channel\": 1, \"mode\": \"resistance\", \"unit\": "
+                     "\"Ohm\", \"set\": 100, \"measured\": 100.01000000000001, \"deviation\": "
+                     "0.010000000000005116, \"permitted\": 0.10000000000000001, "
+                     "\"simple_verdict\": \"pass\", \"standard_uncertainty\": 0.25, "
+                     "\"expanded_uncertainty\": 0.5, \"coverage_factor\": 2, \"tur\": "
+                     "0.20000000000000001, \"tur_low\": true, \"guarded_verdict\": \"fail\"},\n"
+                     "    {\"channel\": 2, "),
+              std::string::npos)
+        << j;
+    EXPECT_NE(j.find("\"standard_uncertainty\": null, \"expanded_uncertainty\": null, "
+                     "\"coverage_factor\": 2, \"tur\": null, \"tur_low\": false, "
+                     "\"uncertainty_unknown\": \"the value was typed by the operator\", "
+                     "\"guarded_verdict\": \"conditional\"}\n  ],\n"),
+              std::string::npos)
+        << j;
+    EXPECT_NE(j.find("\"verdict_by_rule\": \"failed\",\n  \"verdict\": \"failed\"\n}"),
+              std::string::npos);
 }
 
 TEST(ResultsFiles, SummaryVerdictAndCounts) {

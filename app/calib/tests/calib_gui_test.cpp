@@ -368,6 +368,34 @@ private slots:
         QCOMPARE(lines[kClosingAt], std::string(ortav::calib::kClosingPassed));
     }
 
+    // "Сертификат…" is there once an automatic run has ended; the PDF is written
+    // where the operator says, and one that cannot be written is told at once.
+    void certificateAfterAnAutomaticRun() {
+        QCOMPARE(start(), 0);
+        showVerification();
+        QVERIFY(!ui::test::click(ppPanel, PP_CERTIFICATE)); // dimmed: no run yet
+        runAutomatic();
+        o.file = (dir / "cert.pdf").string();
+        QVERIFY(ui::test::click(ppPanel, PP_CERTIFICATE));
+        const std::string pdf = slurp(dir / "cert.pdf");
+        QVERIFY(pdf.rfind("%PDF-", 0) == 0);
+        QVERIFY(pdf.find("%%EOF") != std::string::npos);
+
+        o.file = (dir / "missing" / "cert.pdf").string();
+        const std::size_t before = o.base.messages.size();
+        QVERIFY(ui::test::click(ppPanel, PP_CERTIFICATE));
+        QCOMPARE(o.base.messages.size(), before + 1);
+        const std::string told = "Сертификат не записан: " + o.file + ": ";
+        QVERIFY2(o.base.messages.back().rfind("Сертификат|" + told, 0) == 0,
+                 o.base.messages.back().c_str());
+        std::string line;
+        int colour = 0;
+        GetCtrlVal(mp, MP_MSG, line);
+        GetCtrlAttribute(mp, MP_MSG, ATTR_TEXT_COLOR, &colour);
+        QVERIFY(line.rfind(told, 0) == 0);
+        QCOMPARE(colour, VAL_RED);
+    }
+
     // On nominal coefficients the verification fails exactly the points the
     // module's physics puts out of norm; the next run starts afresh.
     void uncalibratedModuleFailsWherePhysicsSays() {
