@@ -88,3 +88,4 @@ CTRL_CB(setModeCB);
 CTRL_CB(vavChgU_Z);
 CTRL_CB(vavChgU_I);
 CTRL_CB(verCB);
+CTRL_CB(assetCB); // the asset number committed: remembered for the carrier and position

@@ -507,6 +507,17 @@ PanelSpec mainPanel() {
                  .callback = auto_measureCB,
                  .visible = false,
                  .fontSize = 9});
+    // The open module's asset number, for the results database.
+    c.push_back({.id = MP_ASSET,
+                 .constant = "ASSET",
+                 .kind = CTRL_STRING,
+                 .label = "Инв. №",
+                 .top = 498,
+                 .left = 572,
+                 .height = 18,
+                 .width = 98,
+                 .callback = assetCB,
+                 .fontSize = 9});
     return p;
 }
 

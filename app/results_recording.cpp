@@ -402,13 +402,17 @@ std::string dueText(const Due &due) {
 }
 
 void moduleOpened() {
-    if (!g_recorder || mvi == 0)
+    if (!g_recorder || mvi == 0) {
+        if (mp > 0)
+            SetCtrlVal(mp, MP_ASSET, "");
         return;
+    }
     const std::string resource = calib::moduleResource();
     if (g_options.hasAsset)
         setAsset(g_options.asset);
     else
         g_asset = g_recorder->rememberedAsset(resource, calib::modulePosition());
+    SetCtrlVal(mp, MP_ASSET, g_asset.c_str());
     if (std::optional<Due> due = openModuleDue(); due && due->soon)
         show(dueText(*due));
 }
@@ -425,3 +429,12 @@ void selfTestEnded(int code, const std::string &message) {
 }
 
 } // namespace ortav::recording
+
+int assetCB(int panel, int control, int event, void *, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    std::string text;
+    GetCtrlVal(panel, control, text);
+    ortav::recording::setAsset(text);
+    return 0;
+}

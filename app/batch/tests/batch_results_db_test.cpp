@@ -516,6 +516,11 @@ private slots:
         QVERIFY(rows[0].startsWith("run_id,kind,started,finished,verdict,"));
         QVERIFY2(rows[3].contains(",verification,") && rows[3].endsWith(",94,0"),
                  qPrintable(rows[3]));
+        // The asset field shows the module's number; another one typed in is remembered.
+        QCOMPARE(harness::text(mp, MP_ASSET), std::string("ИНВ-300"));
+        QVERIFY(ui::test::enterText(mp, MP_ASSET, "ИНВ-301"));
+        QCOMPARE(ortav::recording::recorder()->rememberedAsset("VXI0::8::INSTR", 1),
+                 std::string("ИНВ-301"));
         harness::stop();
         QVERIFY(ortav::history::historyWindow() == nullptr);
         ui::test::setResponder({});
