@@ -11,7 +11,9 @@
 // --resource or --position that names nothing on the bench, or a bench file or
 // protocol file that cannot be used); 3 an instrument error (the driver's text
 // from the status line), including a verification that ended early or skipped
-// a point because the multimeter gave no reading; 130, 143, 129 the run was
+// a point because the multimeter gave no reading; 4 results could not be
+// recorded (a protocol line, a CSV row, the JSON summary or a chart: the file
+// and the system's reason are named); 130, 143, 129 the run was
 // stopped by SIGINT, SIGTERM or SIGHUP (at its next safe point, the module reset,
 // the protocol and the JSON summary saying it was interrupted).
 //
@@ -25,7 +27,14 @@
 namespace ortav::batch {
 
 // kInterrupted: plus the signal's number (130 SIGINT, 143 SIGTERM, 129 SIGHUP).
-enum ExitCode { kPassed = 0, kFailed = 1, kUsage = 2, kInstrument = 3, kInterrupted = 128 };
+enum ExitCode {
+    kPassed = 0,
+    kFailed = 1,
+    kUsage = 2,
+    kInstrument = 3,
+    kUnrecorded = 4,
+    kInterrupted = 128
+};
 
 // Whether the command line asks for a headless run (has --batch).
 bool requested(int argc, char *argv[]);

@@ -13,7 +13,7 @@ namespace ortav::calib {
 // A point the run set but could not judge: no reading came.
 struct SkippedPoint {
     int chan = 1;
-    int mode = 1;      // 1 resistance (ohms), 2 current (milliamperes)
+    int mode = 1; // 1 resistance (ohms), 2 current (milliamperes)
     double set = 0.0;
     std::string reason; // the multimeter's own text
 };
@@ -37,10 +37,13 @@ struct RunSummary {
     std::time_t finished = 0;
     int expected = 0; // points the run was to judge
     std::vector<JudgedPoint> points;
-    bool completed = false; // ran to its closing verdict
-    std::string error;      // why it did not, when known
-    bool running = false;     // written as the run starts: no verdict yet
-    bool interrupted = false; // stopped on request (a signal, the stop button)
+    bool completed = false;            // ran to its closing verdict
+    std::string error;                 // why it did not, when known
+    bool running = false;              // written as the run starts: no verdict yet
+    bool interrupted = false;          // stopped on request (a signal, the stop button)
+    std::vector<SkippedPoint> skipped; // in the order they were set
+    int hardVersionReported = 0;       // what the module says; hardVersion is the one used
+    std::string notRecorded; // "file: reason" of the first result that could not be recorded
 };
 
 // "passed", "failed" (a point out of norm), "incomplete" (ended early or
@@ -51,8 +54,10 @@ std::string verdictOf(const RunSummary &s);
 std::string summaryJson(const RunSummary &s);
 
 // Writes the summary, replacing an earlier one whole (written beside and renamed
-// over it, so a reader never sees half a file). False on failure.
-bool writeSummaryJson(const std::string &path, const RunSummary &s);
+// over it, so a reader never sees half a file). Only over a regular file
+// (result_files.h). False on failure, with *error saying why; the earlier
+// summary is then removed, so that it never stands for a newer run.
+bool writeSummaryJson(const std::string &path, const RunSummary &s, int *error = nullptr);
 
 // JSON string literal of UTF-8 text, quotes included.
 std::string jsonString(const std::string &text);

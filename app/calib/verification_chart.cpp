@@ -4,6 +4,7 @@
 #include "embed.h"
 #include "front_panel.h"
 #include "p_ortav.h"
+#include "result_files.h"
 #include "userint.h"
 #include "verification_run.h"
 #include "visa_library.h"
@@ -11,6 +12,7 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QFile>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPointer>
@@ -386,9 +388,18 @@ std::string verificationChartTitle(int mode) {
     return t;
 }
 
-bool saveVerificationChart(const char *pngPath, int mode) {
-    if (pngPath == nullptr || *pngPath == '\0')
+bool saveVerificationChart(const char *pngPath, int mode, std::string *why) {
+    if (pngPath == nullptr || *pngPath == '\0') {
+        if (why != nullptr)
+            *why = "no file name";
         return false;
+    }
+    // A FIFO or a device would hold the open, or take the picture nowhere.
+    if (std::string kind; !regularOrAbsent(pngPath, &kind)) {
+        if (why != nullptr)
+            *why = kind;
+        return false;
+    }
     followSheet();
     State &s = state();
     if (mode == 1 || mode == 2)
@@ -410,7 +421,13 @@ bool saveVerificationChart(const char *pngPath, int mode) {
     v.show();
     // The chart lays itself out and redraws from posted events.
     ProcessSystemEvents();
-    const bool saved = v.grab().save(QString::fromUtf8(pngPath), "PNG");
+    QFile file(QString::fromUtf8(pngPath));
+    bool saved = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    saved = saved && v.grab().save(&file, "PNG");
+    saved = saved && file.flush() && file.error() == QFileDevice::NoError;
+    if (!saved && why != nullptr)
+        *why = file.errorString().toStdString();
+    file.close();
     v.hide();
     return saved;
 }
@@ -442,7 +459,9 @@ int saveChartCB(int, int, int event, void *, int, int) {
     if (FileSelectPopup("", "*.png", "*.png", "График поверки", VAL_SAVE_BUTTON, 0, 0, 1, 1, path,
                         sizeof path) <= 0)
         return 0;
-    if (!ortav::calib::saveVerificationChart(path))
-        MessagePopup("График поверки", "Не удалось сохранить график.");
+    if (std::string why; !ortav::calib::saveVerificationChart(path, 0, &why))
+        MessagePopup(
+            "График поверки",
+            ("Не удалось сохранить график в файл " + std::string(path) + ": " + why).c_str());
     return 0;
 }

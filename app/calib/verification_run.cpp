@@ -7,6 +7,7 @@
 #include "observers.h"
 #include "p_ortav.h"
 #include "points.h"
+#include "record_failure.h"
 #include "results_csv.h"
 #include "si.h"
 #include "userint.h"
@@ -23,6 +24,12 @@ int g_observer = 0; // while a run goes on
 Observers<std::pair<const RunSummary *, bool>> &runObservers() {
     static Observers<std::pair<const RunSummary *, bool>> o;
     return o;
+}
+
+void writeSummary() {
+    const std::string path = besideProtocol(logFileName, ".json");
+    if (int why = 0; !writeSummaryJson(path, g_run, &why))
+        resultNotRecorded(path, why);
 }
 } // namespace
 
@@ -70,6 +77,9 @@ void verificationRunStarted() {
     g_run.resource = moduleResource();
     g_run.position = modulePosition();
     g_run.hardVersion = hardVersion;
+    if (ViInt32 reported = 0;
+        mvi != 0 && ortav_get_attribute(mvi, ORTAV_ATTR_HW_VERSION, &reported) >= 0)
+        g_run.hardVersionReported = reported;
     if (DeviceData *rec = nullptr; moduleCheck(&rec) == 0) {
         const auto *bytes = reinterpret_cast<const std::uint8_t *>(&rec->coeff);
         g_run.coeffImage.assign(bytes, bytes + sizeof rec->coeff);
@@ -91,10 +101,15 @@ void verificationRunStarted() {
     g_observer = addJudgedObserver([](const JudgedPoint &p) { g_run.points.push_back(p); });
     if (logFile > 0) {
         g_run.running = true;
-        writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
+        writeSummary();
         g_run.running = false;
     }
     runObservers().notify({&g_run, false});
+}
+
+void verificationPointSkipped(const SkippedPoint &p) {
+    if (g_observer != 0)
+        g_run.skipped.push_back(p);
 }
 
 void verificationRunInterrupted() {
@@ -120,8 +135,9 @@ void verificationRunEnded(bool completed) {
         if (colour == VAL_RED)
             g_run.error = text;
     }
+    g_run.notRecorded = recordFailureText();
     if (logFile > 0)
-        writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
+        writeSummary();
     runObservers().notify({&g_run, true});
 }
 
