@@ -93,8 +93,9 @@ bool appendWhole(int fd, std::string_view bytes, int *error) {
         return false;
     }
     const off_t before = st.st_size;
+    // Only a lack of space refuses here; a file that cannot promise it is written anyway.
     if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, before, static_cast<off_t>(bytes.size())) != 0 &&
-        errno != EOPNOTSUPP && errno != ENOSYS && errno != EINTR) {
+        (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)) {
         set(error, errno);
         return false;
     }
