@@ -63,6 +63,11 @@ int DisplayAbout();
 // Reports a driver status on the status line: the driver's text, a space and
 // the call text in red; status 0 only turns the line grey.
 void error(const char *callText, ViStatus status);
+// How many texts the multimeter layer has put on the status line, and the
+// last one: a caller compares the count from before a reading to tell the
+// multimeter's own reason for a failure from whatever the line said before.
+unsigned multimeterStatusLines();
+std::string multimeterStatusText();
 void setLed();
 // The driver's question during the self-test: 1 stop, 0 continue.
 ViInt16 error_handle(ViSession vi, ViInt16 channel, ViInt16 code, ViChar message[]);

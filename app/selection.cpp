@@ -110,10 +110,12 @@ int selMezonin(int, int, int event, void *, int, int) {
             for (int k = 0; k < 18; ++k)
                 nominalR[k] = rec->nominalR[k];
         ortav_sft_interface(mvi, error_handle);
-        if (s == 0) {
+        if (s == 0)
             DisplayFlash(rec);
-            setHardVersion();
-        }
+        // The driver read the version before anything else could fail: a
+        // module opened with a warning (a blank EEPROM, say) is still that
+        // version, and its points and norms are that version's.
+        setHardVersion();
     }
     SetCtrlVal(mp, MP_MEZ_NUMold, p);
     if (s == 0)

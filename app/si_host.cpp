@@ -6,8 +6,25 @@
 #include "si_host.h"
 #include "userint.h"
 
+#include <string>
+
+namespace {
+unsigned g_lines = 0;
+std::string g_last;
+} // namespace
+
 void siHostStatusLine(const char *text) {
-    SetCtrlVal(mp, MP_MSG, text != nullptr ? text : "");
+    ++g_lines;
+    g_last = text != nullptr ? text : "";
+    SetCtrlVal(mp, MP_MSG, g_last.c_str());
+}
+
+unsigned multimeterStatusLines() {
+    return g_lines;
+}
+
+std::string multimeterStatusText() {
+    return g_last;
 }
 
 void siHostLedColor(int color) {

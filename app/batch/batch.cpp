@@ -13,6 +13,8 @@
 #include "points.h"
 #include "protocol_text.h"
 #include "reference_uncertainty.h"
+#include "record_failure.h"
+#include "result_files.h"
 #include "results_csv.h"
 #include "results_json.h"
 #include "results_recording.h"
@@ -23,6 +25,7 @@
 #include "userint.h"
 #include "verification_chart.h"
 #include "verification_run.h"
+#include "visa.h"
 #include "visa_library.h"
 
 #include <QString>
@@ -101,6 +104,7 @@ volatile std::sig_atomic_t g_signal = 0;
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction g_previous[3];
 sigset_t g_previousMask;
+struct sigaction g_previousXfsz;
 
 void onStopSignal(int sig) {
     g_signal = sig;
@@ -115,6 +119,11 @@ void handleStopSignals() {
     a.sa_flags = SA_RESETHAND | SA_RESTART;
     for (int i = 0; i < 3; ++i)
         sigaction(kStopSignals[i], &a, &g_previous[i]);
+    // A file grown beyond the size limit is a write that failed, reported as such.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &g_previousXfsz);
     // A parent may have started us with them blocked; they would then wait
     // until the run is over.
     sigset_t stop;
@@ -128,6 +137,7 @@ void restoreStopSignals() {
     pthread_sigmask(SIG_SETMASK, &g_previousMask, nullptr);
     for (int i = 0; i < 3; ++i)
         sigaction(kStopSignals[i], &g_previous[i], nullptr);
+    sigaction(SIGXFSZ, &g_previousXfsz, nullptr);
 }
 
 const char *signalName(int sig) {
@@ -355,6 +365,14 @@ Outcome calibrate(const Options &o, Policy &policy, std::FILE *out, std::FILE *e
 // ---- verification ---------------------------------------------------------------------------
 
 Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err) {
+    if (o.hardwareVersion != 0) {
+        // The operator's choice on the main panel, over what the module reports.
+        SetCtrlVal(mp, MP_VER, o.hardwareVersion);
+        verCB(mp, MP_VER, EVENT_COMMIT, nullptr, 0, 0);
+        if (hardVersion != o.hardwareVersion)
+            return {kInstrument, "--hardware-version " + std::to_string(o.hardwareVersion) +
+                                     ": the main panel did not take it"};
+    }
     if (o.hasTemperature) {
         SetCtrlVal(ppPanel, PP_TEMPERATURE, o.temperature);
         temparatureCB(ppPanel, PP_TEMPERATURE, EVENT_COMMIT, nullptr, 0, 0);
@@ -365,13 +383,35 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
         std::snprintf(logFileName, sizeof logFileName, "%s", o.protocol.c_str());
         SetCtrlVal(ppPanel, PP_FILE_NAME, logFileName);
     }
+    // Results go only into regular files (or new ones): a FIFO would hold the
+    // run, a device would take them nowhere.
+    const std::string protocolArg =
+        std::string(o.protocol.empty() ? "the protocol file " : "--protocol ") + logFileName;
+    {
+        std::vector<std::pair<std::string, std::string>> files = {
+            {protocolArg, logFileName},
+            {"the results file " + besideProtocol(logFileName, ".csv"),
+             besideProtocol(logFileName, ".csv")},
+            {"the summary " + besideProtocol(logFileName, ".json"),
+             besideProtocol(logFileName, ".json")}};
+        for (int mode : {1, 2})
+            if (!o.chart.empty())
+                files.push_back({"--chart " + chartFile(o.chart, mode), chartFile(o.chart, mode)});
+        for (const auto &[what, file] : files)
+            if (std::string kind; !regularOrAbsent(file, &kind))
+                return {kUsage, what + ": " + kind + ", not a regular file"};
+    }
     // The operator turns to the verification sheet: the protocol opens.
     ui::test::selectTab(mp, tabCtrl, 1);
     if (logFile == 0)
         tabCB(mp, tabCtrl, EVENT_TAB_CHANGED, nullptr, 1, ppPanel);
     if (logFile <= 0)
-        return {kUsage, std::string(o.protocol.empty() ? "the protocol file " : "--protocol ") +
-                            logFileName + ": cannot be opened for appending"};
+        return {kUsage, protocolArg + ": cannot be opened for appending"};
+    if (resultsLost()) { // not even its heading
+        if (firstRecordFailure().reason == reasonText(kLockedElsewhere))
+            return {kUsage, protocolArg + ": another run is writing to it; this one did not start"};
+        return {kUnrecorded, "results could not be recorded: " + recordFailureText()};
+    }
     SetCtrlVal(ppPanel, PP_AUTO_POV, 1);
     auto_pov(ppPanel, PP_AUTO_POV, EVENT_COMMIT, nullptr, 0, 0);
     uncertaintySettings() = {*ortav::uncertainty::ruleFromName(o.decisionRule),
@@ -398,8 +438,10 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
     std::fprintf(err, "p_ortav: automatic verification of both channels, %d points\n", expected);
     const std::size_t before = policy.messages.size();
     clearStatusLine();
-    setP(ppPanel, PP_SET, EVENT_COMMIT, nullptr, 0, 0);
+    const int started = setP(ppPanel, PP_SET, EVENT_COMMIT, nullptr, 0, 0);
     removeJudgedObserver(observer);
+    if (started == VI_ERROR_RSRC_LOCKED)
+        return {kUsage, protocolArg + ": another run is writing to it; this one did not start"};
     // The run wrote its summary as it ended; a headless run knows more about
     // why one ended early, and says it there too.
     RunSummary summary = lastVerificationRun();
@@ -419,20 +461,31 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
         summary.error = "the verification ended before its verdict" +
                         (summary.error.empty() ? "" : ": " + summary.error);
     } else if (judged < summary.expected) {
-        summary.error = std::to_string(summary.expected - judged) +
+        summary.error = std::to_string(summary.expected - judged) + " of " +
+                        std::to_string(summary.expected) +
                         " points skipped: the multimeter gave no reading";
-        if (std::string e = statusLineError(); !e.empty())
-            summary.error += " (" + e + ")";
+    }
+    // Each skipped point by name, with the multimeter's reason; the summary
+    // names the first.
+    for (const SkippedPoint &s : summary.skipped) {
+        CNumbers numbers;
+        char text[160];
+        std::snprintf(text, sizeof text, "channel %d, %s, set %.4f %s", s.chan,
+                      s.mode == 1 ? "resistance" : "current", s.set, unit(s.mode));
+        std::fprintf(err, "p_ortav: skipped: %s: %s\n", text, s.reason.c_str());
+        if (&s == summary.skipped.data())
+            summary.error += std::string(summary.skipped.size() > 1 ? " (the first: " : " (") +
+                             text + ": " + s.reason + ")";
     }
     const std::string json = besideProtocol(logFileName, ".json");
-    if (!writeSummaryJson(json, summary))
-        std::fprintf(err, "p_ortav: the summary %s cannot be written\n", json.c_str());
+    if (int why = 0; !writeSummaryJson(json, summary, &why))
+        resultNotRecorded(json, why);
     for (int mode : {1, 2}) {
         if (o.chart.empty())
             break;
         const std::string png = chartFile(o.chart, mode);
-        if (!saveVerificationChart(png.c_str(), mode))
-            std::fprintf(err, "p_ortav: the chart %s cannot be written\n", png.c_str());
+        if (std::string why; !saveVerificationChart(png.c_str(), mode, &why))
+            resultNotRecorded(png, why);
         else
             std::fprintf(out, "chart: %s\n", png.c_str());
     }
@@ -471,12 +524,16 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
                  summary.meterPeriod.c_str(),
                  summary.meterName.empty() ? " (not stated: uncertainty unknown)" : "",
                  byRule.c_str());
+    if (resultsLost()) {
+        std::fprintf(out, "NOT RECORDED: %s\n", recordFailureText().c_str());
+        return {kUnrecorded, "results could not be recorded: " + recordFailureText()};
+    }
     if (verdict == "interrupted")
         return {kInstrument, "the verification was interrupted"};
     if (verdict == "incomplete")
         return {kInstrument, summary.error};
     if (!certificateError.empty())
-        return {kNotRecorded,
+        return {kUnrecorded,
                 "the certificate " + o.certificate + " cannot be written: " + certificateError};
     if (byRule == "failed" || byRule == "conditional")
         return {kFailed, std::to_string(outByRule) + " points out of norm" +
@@ -605,12 +662,15 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
     case kUsage:
         std::fprintf(err, "p_ortav: %s\n", outcome.message.c_str());
         break;
+    case kUnrecorded:
+        std::fprintf(err, "p_ortav: %s\n", outcome.message.c_str());
+        break;
     case kInterrupted + SIGINT:
     case kInterrupted + SIGTERM:
     case kInterrupted + SIGHUP:
         std::fprintf(err, "p_ortav: %s\n", outcome.message.c_str());
         break;
-    case kNotRecorded:
+    case kUnrecorded:
         std::fprintf(err, "p_ortav: not recorded: %s\n", outcome.message.c_str());
         break;
     default:

@@ -11,11 +11,13 @@
 // --resource or --position that names nothing on the bench, or a bench file or
 // protocol file that cannot be used); 3 an instrument error (the driver's text
 // from the status line), including a verification that ended early or skipped
-// a point because the multimeter gave no reading; 4 a result that could not
-// be recorded (the certificate); 130, 143, 129 the run was stopped by SIGINT,
-// SIGTERM or SIGHUP (at its next safe point, the module reset, the protocol and
-// the JSON summary saying it was interrupted). With --decision-rule guarded, a
-// point that is not a guarded pass ("conditional") is out of norm.
+// a point because the multimeter gave no reading; 4 results could not be
+// recorded (a protocol line, a CSV row, the JSON summary, a chart or the certificate: the file
+// and the system's reason are named); 130, 143, 129 the run was
+// stopped by SIGINT, SIGTERM or SIGHUP (at its next safe point, the module reset,
+// the protocol and the JSON summary saying it was interrupted).
+// With --decision-rule guarded, a point that is not a guarded pass
+// ("conditional") is out of norm.
 //
 // ORTAV_VIRTUAL_CLOCK=1 makes the run use the virtual clock (every wait passes
 // at once): a test and demonstration aid for the simulated bench, refused
@@ -32,7 +34,7 @@ enum ExitCode {
     kFailed = 1,
     kUsage = 2,
     kInstrument = 3,
-    kNotRecorded = 4,
+    kUnrecorded = 4,
     kInterrupted = 128
 };
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <charconv>
+#include <cmath>
 #include <string_view>
 #include <vector>
 
@@ -35,11 +36,17 @@ struct Row {
     std::string (*read)(const std::string &value, Options &o);
 };
 
-// Numbers are read the same way whatever the locale.
+// Numbers are read the same way whatever the locale. NaN and the infinities
+// are no numbers here: every range check is false for NaN, and a norm or a
+// coefficient computed from one is no norm at all.
 bool readNumber(const std::string &text, double &value) {
     const char *end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return ec == std::errc() && ptr == end && !text.empty();
+    double v = 0.0;
+    auto [ptr, ec] = std::from_chars(text.data(), end, v);
+    if (ec != std::errc() || ptr != end || text.empty() || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
 }
 
 bool readInt(const std::string &text, int &value) {
@@ -200,6 +207,14 @@ const Row kRows[] = {
          if (!readNumber(v, o.temperature) || o.temperature < -40.0 || o.temperature > 80.0)
              return "--temperature: '" + v + "' is not a temperature from -40 to 80 °C";
          o.hasTemperature = true;
+         return std::string();
+     }},
+    {"hardware-version", "1|2", kVerify,
+     "the hardware version whose points and norms are used,\nwhatever the module reports",
+     "needs a hardware version, 1 or 2",
+     [](const std::string &v, Options &o) {
+         if (!readInt(v, o.hardwareVersion) || o.hardwareVersion < 1 || o.hardwareVersion > 2)
+             return "--hardware-version: '" + v + "' is not a hardware version, 1 or 2";
          return std::string();
      }},
     {"chart", "FILE.png", kVerify,
@@ -439,7 +454,8 @@ std::string helpText() {
          "\n"
          "Exit status: 0 all passed (or the front panel closed normally), 1 a point out\n"
          "of norm or a self-test failure, 2 a usage error or no display, 3 an\n"
-         "instrument error, 4 a result (the certificate) could not be written.\n";
+         "instrument error, 4 results could not be recorded; 130, 143, 129 a run\n"
+         "stopped by SIGINT, SIGTERM, SIGHUP.\n";
     return s;
 }
 

@@ -28,6 +28,7 @@ struct Options {
     std::string chart;              // --chart FILE.png (verify): FILE-R.png and FILE-I.png
     bool hasTemperature = false;
     double temperature = 20.0; // --temperature C (verify): ambient temperature
+    int hardwareVersion = 0; // --hardware-version 1|2 (verify); 0: what the module reports
     // The results database.
     std::string resultsDb;    // --results-db PATH|postgresql://...|none; empty: the default
     std::string station;      // --station NAME; empty: the host name

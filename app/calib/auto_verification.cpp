@@ -7,16 +7,21 @@
 #include "p_ortav.h"
 #include "points.h"
 #include "protocol_text.h"
+#include "record_failure.h"
 #include "run_stop.h"
 #include "si_calls.h"
-#include "verification_run.h"
 #include "userint.h"
+#include "verification_run.h"
+#include "visa.h"
 
 #include <cstdio>
+#include <string>
 
 int povFailed = 0;
 
 namespace {
+
+using namespace ortav::calib;
 
 constexpr double kSettle = 0.05;
 constexpr double kCurrentRange = 10.0;
@@ -25,9 +30,18 @@ constexpr short kFuncVoltage = 5;
 
 bool g_running = false;
 
-// How a pass ended: to its last point, early (the run ends without a verdict)
-// or on a stop request.
-enum class PassEnd { Done, Early, Stopped };
+// How a pass ended: to its last point, early (the run ends without a verdict),
+// on a stop request, or because a result could not be recorded.
+enum class PassEnd { Done, Early, Stopped, Unrecorded };
+
+// Looked at before each point.
+PassEnd beforePoint() {
+    if (runStopRequested())
+        return PassEnd::Stopped;
+    if (resultsLost())
+        return PassEnd::Unrecorded;
+    return PassEnd::Done;
+}
 
 // Switches the channel on or off; false ends the run (after a reset when it failed).
 bool switchChannel(short chan, int on) {
@@ -41,10 +55,21 @@ bool switchChannel(short chan, int on) {
     return true;
 }
 
+// A reading that failed: the point is skipped, with the multimeter's own
+// reason (the multimeter layer has put it on the status line since `lines`).
+void skipped(short chan, int mode, double set, unsigned lines) {
+    std::string reason;
+    if (multimeterStatusLines() != lines)
+        reason = multimeterStatusText();
+    if (reason.empty())
+        reason = "нет открытого мультиметра";
+    verificationPointSkipped({chan, mode, set, reason});
+}
+
 PassEnd resistancePass(short chan) {
-    for (const double P : ortav::calib::resistancePoints(hardVersion)) {
-        if (ortav::calib::runStopRequested())
-            return PassEnd::Stopped;
+    for (const double P : resistancePoints(hardVersion)) {
+        if (const PassEnd e = beforePoint(); e != PassEnd::Done)
+            return e;
         SetCtrlVal(ppPanel, PP_R_Z, P);
         SetCtrlVal(ppPanel, PP_R_I, P);
         measSetResRange(P);
@@ -53,11 +78,14 @@ PassEnd resistancePass(short chan) {
             return PassEnd::Early;
         Delay(kSettle);
         double M = 0.0;
+        const unsigned lines = multimeterStatusLines();
         if (measureR(&M) >= 0) {
             configMultimeter(kFuncVoltage);
             measSetResRange(M);
             SetCtrlVal(ppPanel, PP_R_I, M);
             setupPresult(1, chan);
+        } else {
+            skipped(chan, 1, P, lines);
         }
         if (!switchChannel(chan, 0))
             return PassEnd::Early;
@@ -68,9 +96,9 @@ PassEnd resistancePass(short chan) {
 
 // A failed module check ends the pass early with its status.
 PassEnd currentPass(short chan, ViStatus *status) {
-    for (const double P : ortav::calib::currentPoints()) {
-        if (ortav::calib::runStopRequested())
-            return PassEnd::Stopped;
+    for (const double P : currentPoints()) {
+        if (const PassEnd e = beforePoint(); e != PassEnd::Done)
+            return e;
         DeviceData *rec = nullptr;
         if (const ViStatus s = moduleCheck(&rec); s != 0) {
             *status = s;
@@ -86,9 +114,12 @@ PassEnd currentPass(short chan, ViStatus *status) {
             return PassEnd::Early;
         Delay(kSettle);
         double U = 0.0;
+        const unsigned lines = multimeterStatusLines();
         if (measureU(&U) >= 0) {
             SetCtrlVal(ppPanel, PP_R_I, U);
             setupPresult(2, chan);
+        } else {
+            skipped(chan, 2, P, lines);
         }
         if (!switchChannel(chan, 0))
             return PassEnd::Early;
@@ -97,15 +128,44 @@ PassEnd currentPass(short chan, ViStatus *status) {
     return PassEnd::Done;
 }
 
-// A stop request: outputs disconnected, and the records say the run was cut short.
-void stopped() {
-    using namespace ortav::calib;
+// Cut short on request, or because results could not be recorded: outputs
+// disconnected, and the records say so.
+void endedShort(PassEnd why) {
     ortav_reset(mvi);
-    WriteLOG(logFile, "%s\n", kClosingInterrupted);
-    verificationRunInterrupted();
     povFailed = 0;
-    clearRunStop();
-    MessagePopup("ORTAV", kClosingInterrupted);
+    if (why == PassEnd::Stopped) {
+        WriteLOG(logFile, "%s\n", kClosingInterrupted);
+        verificationRunInterrupted();
+        clearRunStop();
+        MessagePopup("ORTAV", kClosingInterrupted);
+    } else {
+        // The operator has been told which file failed; the protocol gets the
+        // closing line if it still takes one.
+        WriteLOG(logFile, "%s\n", kClosingUnrecorded);
+        verificationRunEnded(false);
+    }
+}
+
+// The closing line: the verdict, or how many points were not measured.
+void closing() {
+    const RunSummary &run = lastVerificationRun();
+    const int notMeasured = static_cast<int>(run.skipped.size());
+    const int planned = run.expected;
+    if (notMeasured > 0) {
+        const std::string text = formatProtocol(povFailed ? kClosingFailedSkipped : kClosingSkipped,
+                                                notMeasured, planned);
+        const std::string screen = formatProtocol(
+            povFailed ? kClosingFailedSkippedScreen : kClosingSkippedScreen, notMeasured, planned);
+        WriteLOG(logFile, "%s\n", text.c_str());
+        MessagePopup("ORTAV", screen.c_str());
+    } else if (povFailed) {
+        WriteLOG(logFile, "%s\n", kClosingFailed);
+        MessagePopup("ORTAV", kClosingFailed);
+    } else {
+        WriteLOG(logFile, "%s\n", kClosingPassed);
+        MessagePopup("ORTAV", kClosingPassedScreen);
+    }
+    povFailed = 0;
 }
 
 int run() {
@@ -121,23 +181,20 @@ int run() {
         ViStatus status = 0;
         const PassEnd end =
             pass.mode == 1 ? resistancePass(pass.chan) : currentPass(pass.chan, &status);
-        if (end == PassEnd::Stopped) {
-            stopped();
+        if (end == PassEnd::Stopped || end == PassEnd::Unrecorded) {
+            endedShort(end);
             return 0;
         }
         if (end == PassEnd::Early)
             return status;
     }
-    using namespace ortav::calib;
-    verificationRunEnded(true);
-    if (povFailed) {
-        WriteLOG(logFile, "%s\n", kClosingFailed);
-        MessagePopup("ORTAV", kClosingFailed);
-        povFailed = 0;
-    } else {
-        WriteLOG(logFile, "%s\n", kClosingPassed);
-        MessagePopup("ORTAV", kClosingPassedScreen);
+    // The last point's line may have been lost too.
+    if (resultsLost()) {
+        endedShort(PassEnd::Unrecorded);
+        return 0;
     }
+    verificationRunEnded(true);
+    closing();
     return 0;
 }
 
@@ -146,7 +203,7 @@ int run() {
 int autoVerification() {
     // Only versions 0, 1 and 2 have a point list; the operator is told rather
     // than given a run with another version's points or none at all.
-    if (!ortav::calib::hasPointList(hardVersion)) {
+    if (!hasPointList(hardVersion)) {
         char text[256];
         std::snprintf(text, sizeof text,
                       "Автоповерка невозможна: для версии исполнения %d нет списка точек "
@@ -157,12 +214,21 @@ int autoVerification() {
     }
     if (g_running) // SET pressed again while the run processes events
         return 0;
+    // Two runs writing one protocol would interleave their lines.
+    if (logFile > 0 && !lockProtocolForRun()) {
+        const std::string text = std::string("Файл протокола ") + logFileName +
+                                 " занят: в него пишет другая поверка.\nАвтоповерка не начата.";
+        MessagePopup("ORTAV", text.c_str());
+        return VI_ERROR_RSRC_LOCKED;
+    }
     g_running = true;
     // Each run judges its own points: one that ended early leaves nothing behind.
     povFailed = 0;
-    ortav::calib::verificationRunStarted();
+    clearRecordFailure();
+    verificationRunStarted();
     const int r = run();
-    ortav::calib::verificationRunEnded(false); // ended early; nothing when the verdict came
+    verificationRunEnded(false); // ended early; nothing when the verdict came
+    unlockProtocolAfterRun();
     g_running = false;
     return r;
 }

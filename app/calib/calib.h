@@ -45,6 +45,10 @@ int autoVerification();
 
 int WriteLOG(int file, const char *format, ...) __attribute__((format(printf, 2, 3)));
 int SetupChlp(int *file, const char *name);
+// An automatic run holds the protocol file's lock from its start to its end
+// (manual lines take it for each line); false: another run writes to the file.
+bool lockProtocolForRun();
+void unlockProtocolAfterRun();
 int writeResults(short chan, double set, double meas, double diff, int failed);
 
 // ---- callbacks --------------------------------------------------------------------------

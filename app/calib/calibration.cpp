@@ -16,14 +16,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 int popupResult = 0;
 
 namespace {
 
 const char *const kCalibTitle = "Калибровка ORTAV";
-const char *const kCalibrationInterrupted =
-    "Калибровка прервана, коэффициенты в РПЗУ не записаны.";
+const char *const kCalibrationInterrupted = "Калибровка прервана, коэффициенты в РПЗУ не записаны.";
 constexpr double kCalibrateTolerance = 0.3; // one resistor in Calibrate
 constexpr double kSelectTolerance = 0.1;    // one resistor in selectR: "strongly different"
 constexpr double kSelectAccuracy = 0.01;    // below it no repeat is offered
@@ -39,6 +39,19 @@ bool failed(ViStatus status, const char *callText) {
     if (status != 0)
         error(callText, status);
     return status < 0;
+}
+
+// A reading's status; true when the procedure must stop. The multimeter layer
+// has put the meter's own text on the status line (the module driver has no
+// text for the meter's statuses); it stays there, in red, as a driver error
+// would. With no multimeter open nothing was said yet.
+bool readingFailed(ViStatus status, unsigned linesBefore, const char *callText) {
+    if (status >= 0)
+        return false;
+    if (multimeterStatusLines() == linesBefore)
+        SetCtrlVal(mp, MP_MSG, (std::string("Нет открытого мультиметра ") + callText).c_str());
+    SetCtrlAttribute(mp, MP_MSG, ATTR_TEXT_COLOR, VAL_RED);
+    return true;
 }
 
 double cell(int table, int column, int row) {
@@ -85,9 +98,7 @@ int calibrateRun(int chan, DeviceData *rec) {
     double Ri = 0.0;
     bool interrupted = false;
     // Looked at before each value: a stop request ends the run with the module reset.
-    const auto stopHere = [&interrupted] {
-        return interrupted = ortav::calib::runStopRequested();
-    };
+    const auto stopHere = [&interrupted] { return interrupted = ortav::calib::runStopRequested(); };
     const auto wanted = [chan](int c) { return chan == 0 || c == chan; };
 
     msgpDisplay("\r\nИДЕТ КАЛИБРОВКА\r\n");
@@ -106,9 +117,10 @@ int calibrateRun(int chan, DeviceData *rec) {
                 goto end;
             const double nominal = nominalR[k - 1];
             measSetResRange(nominal);
+            const unsigned lines = multimeterStatusLines();
             if (failed(ortav_switch(mvi, c, 1), "ortav_switch (mvi, chan+1, 1)") ||
                 failed(ortav_switch_R(mvi, c, k, 0), "ortav_switch_R(mvi,chan+1,j+1,0)") ||
-                failed(measureR(&Ri), "measureR(&Ri)"))
+                readingFailed(measureR(&Ri), lines, "measureR(&Ri)"))
                 goto end;
             ProcessSystemEvents();
             if (std::fabs(Ri - nominal) <= kCalibrateTolerance * nominal) {
@@ -138,10 +150,11 @@ int calibrateRun(int chan, DeviceData *rec) {
             if (stopHere())
                 goto end;
             measSetResRange(nominalR[j - 1]);
+            const unsigned lines = multimeterStatusLines();
             if (failed(ortav_switch(mvi, c, 1), "ortav_switch (mvi, chan+1, 1)") ||
                 failed(ortav_switch_R(mvi, c, j, 0), "ortav_switch_R(mvi,chan+1,j+1,0)") ||
                 failed(ortav_switch_R(mvi, c, j + 1, 1), "ortav_switch_R(mvi,chan+1,j+2,1)") ||
-                failed(measureR(&Ri), "measureR(&Ri)") ||
+                readingFailed(measureR(&Ri), lines, "measureR(&Ri)") ||
                 failed(ortav_switch(mvi, c, 0), "ortav_switch (mvi, chan+1, 0)") ||
                 failed(ortav_switch_R(mvi, c, 0, 0), "ortav_switch_R(mvi,chan+1,0,0)"))
                 goto end;

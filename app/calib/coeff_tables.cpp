@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 using ortav::calib::readCell;
@@ -22,6 +23,10 @@ using ortav::calib::readCell;
 namespace {
 
 const char *const kCalibTitle = "Калибровка ORTAV";
+// What the driver accepts in a stored image: resistors and the current gain
+// within 20 % of nominal, the offset within 16 codes.
+constexpr double kStoredTolerance = 0.2;
+constexpr double kStoredOffset = 16.0;
 
 void refuse(const std::string &text) {
     MessagePopup(kCalibTitle, (text + "\nКоэффициенты не записаны.").c_str());
@@ -36,6 +41,37 @@ double fixCurrent(int point) {
     if (IFix[point] > 0.0)
         return IFix[point];
     return point == 0 ? ORTAV_FIX_CURRENT_HI : ORTAV_FIX_CURRENT_LO;
+}
+
+// Reads the EEPROM back into a copy of the record and compares it byte for
+// byte with what was written: a write the EEPROM acknowledged is not yet a
+// write it kept (a stuck data line acknowledges everything).
+bool checkStored(const DeviceData *rec) {
+    DeviceData copy = *rec;
+    std::memset(&copy.coeff, 0, sizeof copy.coeff);
+    const ViStatus read = ortav_readFlash(&copy);
+    const auto *written = reinterpret_cast<const std::uint8_t *>(&rec->coeff);
+    const auto *stored = reinterpret_cast<const std::uint8_t *>(&copy.coeff);
+    int differs = -1;
+    for (std::size_t i = 0; i < sizeof rec->coeff && differs < 0; ++i)
+        if (written[i] != stored[i])
+            differs = static_cast<int>(i);
+    if (differs < 0 && read >= 0)
+        return true;
+    char text[256];
+    if (differs >= 0)
+        std::snprintf(text, sizeof text,
+                      "Коэффициенты не сохранены: прочитанное из РПЗУ расходится с записанным "
+                      "с байта %d ortav_readFlash (копия)",
+                      differs);
+    else
+        std::snprintf(text, sizeof text,
+                      "Коэффициенты не сохранены: РПЗУ не прочитано после записи "
+                      "ortav_readFlash (копия)");
+    SetCtrlVal(mp, MP_MSG, text);
+    SetCtrlAttribute(mp, MP_MSG, ATTR_TEXT_COLOR, VAL_RED);
+    MessagePopup(kCalibTitle, text);
+    return false;
 }
 
 } // namespace
@@ -150,6 +186,30 @@ int setFlash(DeviceData *rec) {
             refuse(text);
             return ORTAV_ERROR_COEFF;
         }
+        // The bounds the driver holds a stored image to: refused here, the
+        // message names the cell rather than blaming the EEPROM.
+        const double *nominal = nominalTable();
+        for (int k = 0; k < ORTAV_RESISTORS; ++k) {
+            if (std::fabs(R[c][k] - nominal[k]) <= kStoredTolerance * nominal[k])
+                continue;
+            std::string shown;
+            readCell(cpPanel, CP_TABLE, c + 1, k + 1, &R[c][k], &shown);
+            std::snprintf(text, sizeof text,
+                          "Канал %d, резистор %d: «%s» — дальше 20 %% от номинала %g Ом.", c + 1,
+                          k + 1, shown.c_str(), nominal[k]);
+            refuse(text);
+            return ORTAV_ERROR_COEFF;
+        }
+        if (std::fabs(line[c].gain - ORTAV_NOMINAL_GAIN) > kStoredTolerance * ORTAV_NOMINAL_GAIN ||
+            std::fabs(line[c].offset) > kStoredOffset) {
+            std::snprintf(text, sizeof text,
+                          "Канал %d, токи точек %g А и %g А: коэффициент %g и смещение %g кода "
+                          "вне допуска (20 %% от %g, смещение до %g).",
+                          c + 1, i1, i2, line[c].gain, line[c].offset, ORTAV_NOMINAL_GAIN,
+                          kStoredOffset);
+            refuse(text);
+            return ORTAV_ERROR_COEFF;
+        }
     }
     for (int c = 0; c < 2; ++c) {
         for (int k = 0; k < ORTAV_RESISTORS; ++k)
@@ -172,15 +232,15 @@ int writeFlash(int, int, int event, void *, int, int) {
         double v = 0.0;
         calCurrent[i] = readCell(cpPanel, CP_TABLE_I, i % 2 + 1, i / 2 + 1, &v) ? v : NAN;
     }
+    // A refused table is the module's measurements out of bounds, not the
+    // EEPROM's fault: setFlash's message names the cell, and nothing is written.
     ViStatus status = setFlash(rec);
-    if (status != 0)
-        error("setFlash(device_data)", status);
     bool stored = false;
-    if (status >= 0) {
+    if (status == 0) {
         status = ortav_writeFlash(rec);
         if (status != 0)
             error("ortav_writeFlash(device_data)", status);
-        stored = status >= 0;
+        stored = status >= 0 && checkStored(rec);
     }
     ortav::calib::calibrationEvent(
         {ortav::calib::CalibrationEvent::Stored, stored, static_cast<long>(status)});

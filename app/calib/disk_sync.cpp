@@ -1,5 +1,6 @@
 #include "disk_sync.h"
 
+#include <cerrno>
 #include <condition_variable>
 #include <fcntl.h>
 #include <mutex>
@@ -45,11 +46,13 @@ public:
         return true;
     }
 
-    bool wait() {
+    bool wait(int *error) {
         std::unique_lock<std::mutex> g(lock_);
         done_.wait(g, [this] { return pending_.empty() && !busy_; });
-        const bool ok = !failed_;
-        failed_ = false;
+        const bool ok = failed_ == 0;
+        if (!ok && error != nullptr)
+            *error = failed_;
+        failed_ = 0;
         return ok;
     }
 
@@ -64,14 +67,16 @@ private:
             batch.swap(pending_);
             busy_ = true;
             g.unlock();
-            bool ok = true;
+            int failed = 0;
             for (int fd : batch) {
-                ok = ::fdatasync(fd) == 0 && ok;
+                if (::fdatasync(fd) != 0 && failed == 0)
+                    failed = errno;
                 ::close(fd);
             }
             g.lock();
             busy_ = false;
-            failed_ = failed_ || !ok;
+            if (failed_ == 0)
+                failed_ = failed;
             done_.notify_all();
         }
     }
@@ -79,7 +84,8 @@ private:
     std::mutex lock_;
     std::condition_variable wake_, done_;
     std::vector<int> pending_;
-    bool busy_ = false, failed_ = false, stopping_ = false;
+    bool busy_ = false, stopping_ = false;
+    int failed_ = 0; // the first failed sync's errno since the last wait
     std::thread worker_;
 };
 
@@ -90,8 +96,8 @@ Syncer &syncer() {
 
 } // namespace
 
-bool waitForDisk() {
-    return syncer().wait();
+bool waitForDisk(int *error) {
+    return syncer().wait(error);
 }
 
 bool syncInBackground(int fd) {

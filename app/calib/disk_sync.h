@@ -10,8 +10,8 @@
 namespace ortav::calib {
 
 // Waits until every file handed over is on the disk. False if a sync failed
-// since the last call.
-bool waitForDisk();
+// since the last call; then *error is the first failure's errno.
+bool waitForDisk(int *error = nullptr);
 
 // Hands the file over to be synced. The file descriptor stays the caller's (the
 // syncer works on a duplicate), so it may be closed at once. False if it could

@@ -2,6 +2,7 @@
 
 #include "calib.h"
 #include "observers.h"
+#include "record_failure.h"
 #include "results_csv.h"
 #include "verification_chart.h"
 
@@ -25,8 +26,11 @@ void removeJudgedObserver(int id) {
 void pointJudged(const JudgedPoint &p) {
     // Only beside a protocol that is open: a run shown on the screen alone
     // leaves no files behind either.
-    if (logFile > 0)
-        appendCsvRow(besideProtocol(logFileName, ".csv"), p);
+    if (logFile > 0) {
+        const std::string csv = besideProtocol(logFileName, ".csv");
+        if (int why = 0; !appendCsvRow(csv, p, &why))
+            resultNotRecorded(csv, why);
+    }
     verificationChartAdd(p);
     observers().notify(p);
 }

@@ -6,6 +6,8 @@
 #include "p_ortav.h"
 #include "protocol_file.h"
 #include "protocol_text.h"
+#include "record_failure.h"
+#include "result_files.h"
 #include "userint.h"
 #include "visa_library.h"
 
@@ -21,7 +23,23 @@ char logFileName[260] = "ortav.log";
 
 using namespace ortav::calib;
 
+namespace {
+bool g_runHoldsLock = false;
+} // namespace
+
+bool lockProtocolForRun() {
+    g_runHoldsLock = lockProtocol(logFile);
+    return g_runHoldsLock;
+}
+
+void unlockProtocolAfterRun() {
+    if (g_runHoldsLock)
+        unlockProtocol(logFile);
+    g_runHoldsLock = false;
+}
+
 void calibReset() {
+    unlockProtocolAfterRun();
     if (logFile > 0)
         closeProtocol(logFile);
     logFile = 0;
@@ -42,8 +60,17 @@ int WriteLOG(int file, const char *format, ...) {
     }
     if (n < 0)
         buffer[0] = '\0';
-    if (file > 0)
-        writeProtocol(file, buffer);
+    if (file > 0) {
+        // Another program's run may hold the file: the line waits for nobody.
+        int why = 0;
+        const bool locked = g_runHoldsLock || lockProtocol(file);
+        if (!locked)
+            resultNotRecorded(logFileName, kLockedElsewhere);
+        else if (!writeProtocol(file, buffer, &why))
+            resultNotRecorded(logFileName, why);
+        if (locked && !g_runHoldsLock)
+            unlockProtocol(file);
+    }
     const std::size_t len = std::strlen(buffer);
     if (len > 0 && buffer[len - 1] == '\n')
         buffer[len - 1] = '\0';
@@ -57,6 +84,7 @@ int WriteLOG(int file, const char *format, ...) {
 }
 
 int SetupChlp(int *file, const char *name) {
+    clearRecordFailure();
     *file = openProtocol(name);
     if (*file == -1)
         MessagePopup("Ошибка открытия файла протокола.",

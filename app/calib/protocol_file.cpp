@@ -2,27 +2,16 @@
 
 #include "cp1251.h"
 #include "disk_sync.h"
+#include "result_files.h"
 
 #include <cerrno>
-#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace ortav::calib {
 
-int openProtocol(const char *path) {
-    if (path == nullptr || *path == '\0')
-        return -1;
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return -1;
-    // 0 means "no file" to the callers; a process started with stdin closed
-    // could be given descriptor 0.
-    if (fd == 0) {
-        const int other = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
-        ::close(fd);
-        fd = other;
-    }
-    return fd < 0 ? -1 : fd;
+int openProtocol(const char *path, int *error) {
+    return openForAppend(path, error);
 }
 
 std::string protocolBytes(std::string_view utf8) {
@@ -37,23 +26,39 @@ std::string protocolBytes(std::string_view utf8) {
     return out;
 }
 
-bool writeProtocol(int handle, std::string_view utf8) {
+bool writeProtocol(int handle, std::string_view utf8, int *error) {
+    if (handle <= 0) {
+        if (error != nullptr)
+            *error = EBADF;
+        return false;
+    }
+    // The line before is on the disk before this one is written.
+    int synced = 0;
+    const bool ok = waitForDisk(&synced);
+    if (!appendWhole(handle, protocolBytes(utf8), error))
+        return false;
+    if (!syncInBackground(handle)) {
+        if (error != nullptr)
+            *error = errno;
+        return false;
+    }
+    if (!ok && error != nullptr)
+        *error = synced;
+    return ok;
+}
+
+bool lockProtocol(int handle) {
     if (handle <= 0)
         return false;
-    // The line before is on the disk before this one is written.
-    bool ok = waitForDisk();
-    const std::string bytes = protocolBytes(utf8);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(handle, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+    while (::flock(handle, LOCK_EX | LOCK_NB) != 0)
+        if (errno != EINTR)
             return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return syncInBackground(handle) && ok;
+    return true;
+}
+
+void unlockProtocol(int handle) {
+    if (handle > 0)
+        ::flock(handle, LOCK_UN);
 }
 
 void closeProtocol(int handle) {

@@ -9,12 +9,17 @@
 
 namespace ortav::calib {
 
-// Opens (creating if needed) for appending. A handle > 0, or -1 on failure.
-int openProtocol(const char *path);
+// Opens (creating if needed) for appending; only a regular file (result_files.h).
+// A handle > 0, or -1 on failure with *error set.
+int openProtocol(const char *path, int *error = nullptr);
 // Converts UTF-8 text to code page 1251, each line feed to CR LF, writes it at
-// the end of the file and has it synced to the disk. False when the write
-// failed, or the sync of the piece before.
-bool writeProtocol(int handle, std::string_view utf8);
+// the end of the file, whole or not at all, and has it synced to the disk.
+// False when the write failed, or the sync of the piece before (*error says why).
+bool writeProtocol(int handle, std::string_view utf8, int *error = nullptr);
+// An exclusive lock on the file, taken at once or not at all: another run that
+// writes to the same file holds it. Released by unlockProtocol or closing.
+bool lockProtocol(int handle);
+void unlockProtocol(int handle);
 // Waits for the last piece to reach the disk and closes the file.
 void closeProtocol(int handle);
 

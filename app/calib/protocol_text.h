@@ -41,6 +41,19 @@ inline constexpr const char *kClosingPassedScreen =
     "Автоповерка завершена,\nнеисправностей не обнаружено.";
 // A run stopped on request (a signal to a headless run, the stop button).
 inline constexpr const char *kClosingInterrupted = "Автоповерка прервана, поверка не завершена.";
+// A run in which points were skipped (no reading): never "no faults found".
+// Arguments: the points not measured, the points of the run.
+inline constexpr const char *kClosingSkipped =
+    "Автоповерка завершена, не измерено точек: %d из %d.";
+inline constexpr const char *kClosingSkippedScreen =
+    "Автоповерка завершена,\nне измерено точек: %d из %d.";
+inline constexpr const char *kClosingFailedSkipped =
+    "При выполнении поверки были обнаружены несоответствия норме. Не измерено точек: %d из %d.";
+inline constexpr const char *kClosingFailedSkippedScreen =
+    "При выполнении поверки были обнаружены несоответствия норме.\nНе измерено точек: %d из %d.";
+// A run stopped because its results could not be recorded.
+inline constexpr const char *kClosingUnrecorded =
+    "Автоповерка остановлена: результаты не удалось записать.";
 
 // Numbers in the protocol and in messages: formatting runs inside one of these.
 using CNumbers = ortav::text::CNumbers;

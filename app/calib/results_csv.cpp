@@ -2,12 +2,16 @@
 
 #include "disk_sync.h"
 #include "protocol_text.h"
+#include "result_files.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ortav::calib {
 
@@ -62,32 +66,25 @@ std::string csvRow(const JudgedPoint &p) {
     return text + uncertaintyColumns(p) + "\n";
 }
 
-bool appendCsvRow(const std::string &path, const JudgedPoint &p) {
-    std::FILE *f = std::fopen(path.c_str(), "ab");
-    if (f == nullptr)
+bool appendCsvRow(const std::string &path, const JudgedPoint &p, int *error) {
+    const int fd = openForAppend(path.c_str(), error);
+    if (fd < 0)
         return false;
-    bool ok = true;
-    std::fseek(f, 0, SEEK_END);
-    if (std::ftell(f) == 0) {
-        ok = std::fputs(kCsvHeader, f) >= 0;
-    } else {
-        // An earlier version's columns: its readers would take our rows for theirs.
-        std::FILE *r = std::fopen(path.c_str(), "rb");
-        char first[512] = "";
-        const bool same = r != nullptr && std::fgets(first, sizeof first, r) != nullptr &&
-                          std::strcmp(first, kCsvHeader) == 0;
-        if (r != nullptr)
-            std::fclose(r);
-        if (!same) {
-            std::fclose(f);
-            return false;
-        }
-    }
-    ok = std::fputs(csvRow(p).c_str(), f) >= 0 && ok;
-    ok = std::fflush(f) == 0 && ok;
+    struct stat st {};
+    const bool fresh = ::fstat(fd, &st) == 0 && st.st_size == 0;
+    bool ok = appendWhole(fd, (fresh ? std::string(kCsvHeader) : std::string()) + csvRow(p), error);
     // Like the protocol: a judged point reaches the disk during the next settle wait.
-    ok = syncInBackground(fileno(f)) && ok;
-    return std::fclose(f) == 0 && ok;
+    if (ok && !syncInBackground(fd)) {
+        ok = false;
+        if (error != nullptr)
+            *error = errno;
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        if (error != nullptr)
+            *error = errno;
+    }
+    return ok;
 }
 
 } // namespace ortav::calib

@@ -26,8 +26,8 @@ std::string isoTime(std::time_t t);
 std::string csvRow(const JudgedPoint &p);
 
 // Appends the row to the file (the header first when the file is empty or
-// new). False when the file cannot be written, and when it begins with another
-// header: rows of another shape are never mixed into it.
-bool appendCsvRow(const std::string &path, const JudgedPoint &p);
+// new), whole or not at all; only a regular file (result_files.h). False when
+// the file cannot be written, with *error saying why.
+bool appendCsvRow(const std::string &path, const JudgedPoint &p, int *error = nullptr);
 
 } // namespace ortav::calib

@@ -1,10 +1,13 @@
 #include "results_json.h"
 
 #include "protocol_text.h"
+#include "result_files.h"
 #include "results_csv.h"
 
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace ortav::calib {
@@ -140,6 +143,7 @@ std::string summaryJson(const RunSummary &s) {
     j += "    \"resource\": " + jsonString(s.resource) + ",\n";
     j += "    \"position\": " + std::to_string(s.position) + ",\n";
     j += "    \"hardware_version\": " + std::to_string(s.hardVersion) + ",\n";
+    j += "    \"hardware_version_reported\": " + std::to_string(s.hardVersionReported) + ",\n";
     j += "    \"coefficient_image\": " + jsonString(hex(s.coeffImage)) + "\n";
     j += "  },\n";
     j += "  \"multimeter\": {\"kind\": " + jsonString(s.multimeterKind) +
@@ -167,6 +171,15 @@ std::string summaryJson(const RunSummary &s) {
         }
     j += "\n  ],\n";
     j += "  \"completed\": " + std::string(s.completed ? "true" : "false") + ",\n";
+    j += "  \"skipped\": [";
+    for (std::size_t i = 0; i < s.skipped.size(); ++i) {
+        const SkippedPoint &p = s.skipped[i];
+        j += std::string(i == 0 ? "\n" : ",\n") + "    {\"channel\": " + std::to_string(p.chan) +
+             ", \"mode\": " + jsonString(p.mode == 1 ? "resistance" : "current") +
+             ", \"set\": " + number(p.set) + ", \"reason\": " + jsonString(p.reason) + "}";
+    }
+    j += s.skipped.empty() ? "],\n" : "\n  ],\n";
+    j += "  \"not_recorded\": " + jsonString(s.notRecorded) + ",\n";
     j += "  \"interrupted\": " + std::string(s.interrupted ? "true" : "false") + ",\n";
     j += "  \"error\": " + jsonString(s.error) + ",\n";
     j += "  \"certificate\": " + jsonString(s.certificate) + ",\n";
@@ -186,19 +199,41 @@ std::string summaryJson(const RunSummary &s) {
     return j;
 }
 
-bool writeSummaryJson(const std::string &path, const RunSummary &s) {
+bool writeSummaryJson(const std::string &path, const RunSummary &s, int *error) {
+    const auto fail = [error](int why) {
+        if (error != nullptr)
+            *error = why;
+        return false;
+    };
+    if (!regularOrAbsent(path))
+        return fail(kNotRegularFile);
     const std::string temp = path + ".part";
-    std::FILE *f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr)
-        return false;
+    if (!regularOrAbsent(temp))
+        return fail(kNotRegularFile);
+    const int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0)
+        return fail(errno);
     const std::string text = summaryJson(s);
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fflush(f) == 0 && ok;
-    ok = fsync(fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+    int why = 0;
+    bool ok = appendWhole(fd, text, &why);
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        why = errno;
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        why = errno;
+    }
+    if (!ok) {
+        // An earlier summary must not stand for this run: gone is better than stale.
         std::remove(temp.c_str());
-        return false;
+        std::remove(path.c_str());
+        return fail(why);
     }
     return true;
 }

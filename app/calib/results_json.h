@@ -39,10 +39,13 @@ struct RunSummary {
     std::time_t finished = 0;
     int expected = 0; // points the run was to judge
     std::vector<JudgedPoint> points;
-    bool completed = false;   // ran to its closing verdict
-    std::string error;        // why it did not, when known
-    bool running = false;     // written as the run starts: no verdict yet
-    bool interrupted = false; // stopped on request (a signal, the stop button)
+    bool completed = false;            // ran to its closing verdict
+    std::string error;                 // why it did not, when known
+    bool running = false;              // written as the run starts: no verdict yet
+    bool interrupted = false;          // stopped on request (a signal, the stop button)
+    std::vector<SkippedPoint> skipped; // in the order they were set
+    int hardVersionReported = 0;       // what the module says; hardVersion is the one used
+    std::string notRecorded; // "file: reason" of the first result that could not be recorded
     // Beside the protocol's verdicts: the decision rule, the meter's accuracy
     // used for the points' uncertainty, and the certificate of the run.
     std::string decisionRule = "simple"; // simple, guarded
@@ -65,8 +68,10 @@ std::string verdictByRule(const RunSummary &s);
 std::string summaryJson(const RunSummary &s);
 
 // Writes the summary, replacing an earlier one whole (written beside and renamed
-// over it, so a reader never sees half a file). False on failure.
-bool writeSummaryJson(const std::string &path, const RunSummary &s);
+// over it, so a reader never sees half a file). Only over a regular file
+// (result_files.h). False on failure, with *error saying why; the earlier
+// summary is then removed, so that it never stands for a newer run.
+bool writeSummaryJson(const std::string &path, const RunSummary &s, int *error = nullptr);
 
 // JSON string literal of UTF-8 text, quotes included.
 std::string jsonString(const std::string &text);

@@ -4,6 +4,7 @@
 #include "embed.h"
 #include "front_panel.h"
 #include "p_ortav.h"
+#include "result_files.h"
 #include "userint.h"
 #include "verification_run.h"
 #include "visa_library.h"
@@ -12,6 +13,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QImage>
+#include <QFile>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPointer>
@@ -387,11 +389,32 @@ std::string verificationChartTitle(int mode) {
     return t;
 }
 
-bool saveVerificationChart(const char *pngPath, int mode) {
-    if (pngPath == nullptr || *pngPath == '\0')
+bool saveVerificationChart(const char *pngPath, int mode, std::string *why) {
+    if (pngPath == nullptr || *pngPath == '\0') {
+        if (why != nullptr)
+            *why = "no file name";
         return false;
+    }
+    // A FIFO or a device would hold the open, or take the picture nowhere.
+    if (std::string kind; !regularOrAbsent(pngPath, &kind)) {
+        if (why != nullptr)
+            *why = kind;
+        return false;
+    }
     const QImage image = verificationChartImage(mode);
-    return !image.isNull() && image.save(QString::fromUtf8(pngPath), "PNG");
+    if (image.isNull()) {
+        if (why != nullptr)
+            *why = "no chart to draw";
+        return false;
+    }
+    QFile file(QString::fromUtf8(pngPath));
+    bool saved = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    saved = saved && image.save(&file, "PNG");
+    saved = saved && file.flush() && file.error() == QFileDevice::NoError;
+    if (!saved && why != nullptr)
+        *why = file.errorString().toStdString();
+    file.close();
+    return saved;
 }
 
 QImage verificationChartImage(int mode) {
@@ -448,7 +471,9 @@ int saveChartCB(int, int, int event, void *, int, int) {
     if (FileSelectPopup("", "*.png", "*.png", "График поверки", VAL_SAVE_BUTTON, 0, 0, 1, 1, path,
                         sizeof path) <= 0)
         return 0;
-    if (!ortav::calib::saveVerificationChart(path))
-        MessagePopup("График поверки", "Не удалось сохранить график.");
+    if (std::string why; !ortav::calib::saveVerificationChart(path, 0, &why))
+        MessagePopup(
+            "График поверки",
+            ("Не удалось сохранить график в файл " + std::string(path) + ": " + why).c_str());
     return 0;
 }

@@ -32,7 +32,9 @@ bool verificationChartShown();
 // wide), titled with the module, the date and, on a simulated bench, the
 // bench: the mode drawn now, or the mode given (1 resistance, 2 current),
 // which it then keeps. False on failure.
-bool saveVerificationChart(const char *pngPath, int mode = 0);
+// Only into a regular file or a name not yet taken; false with *why (the
+// reason) when the file cannot be written.
+bool saveVerificationChart(const char *pngPath, int mode = 0, std::string *why = nullptr);
 // The same drawing as an image (a certificate's); null when there is no sheet.
 QImage verificationChartImage(int mode = 0);
 

@@ -8,6 +8,7 @@
 #include "p_ortav.h"
 #include "points.h"
 #include "reference_uncertainty.h"
+#include "record_failure.h"
 #include "results_csv.h"
 #include "results_recording.h"
 #include "run_certificate.h"
@@ -43,6 +44,11 @@ std::string certificateNumber(std::time_t started) {
     return number;
 }
 
+void writeSummary() {
+    const std::string path = besideProtocol(logFileName, ".json");
+    if (int why = 0; !writeSummaryJson(path, g_run, &why))
+        resultNotRecorded(path, why);
+}
 } // namespace
 
 int addRunObserver(RunObserver observer) {
@@ -89,6 +95,9 @@ void verificationRunStarted() {
     g_run.resource = moduleResource();
     g_run.position = modulePosition();
     g_run.hardVersion = hardVersion;
+    if (ViInt32 reported = 0;
+        mvi != 0 && ortav_get_attribute(mvi, ORTAV_ATTR_HW_VERSION, &reported) >= 0)
+        g_run.hardVersionReported = reported;
     if (DeviceData *rec = nullptr; moduleCheck(&rec) == 0) {
         const auto *bytes = reinterpret_cast<const std::uint8_t *>(&rec->coeff);
         g_run.coeffImage.assign(bytes, bytes + sizeof rec->coeff);
@@ -124,11 +133,16 @@ void verificationRunStarted() {
     g_observer = addJudgedObserver([](const JudgedPoint &p) { g_run.points.push_back(p); });
     if (logFile > 0) {
         g_run.running = true;
-        writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
+        writeSummary();
         g_run.running = false;
     }
     certificateButtonFollowsRun(false);
     runObservers().notify({&g_run, false});
+}
+
+void verificationPointSkipped(const SkippedPoint &p) {
+    if (g_observer != 0)
+        g_run.skipped.push_back(p);
 }
 
 void verificationRunInterrupted() {
@@ -154,8 +168,9 @@ void verificationRunEnded(bool completed) {
         if (colour == VAL_RED)
             g_run.error = text;
     }
+    g_run.notRecorded = recordFailureText();
     if (logFile > 0)
-        writeSummaryJson(besideProtocol(logFileName, ".json"), g_run);
+        writeSummary();
     certificateButtonFollowsRun(true);
     runObservers().notify({&g_run, true});
 }

@@ -19,6 +19,8 @@ void verificationRunStarted();
 void verificationRunEnded(bool completed);
 // The run was stopped on request (runStopRequested): its end, as "interrupted".
 void verificationRunInterrupted();
+// A point the run set but could not judge.
+void verificationPointSkipped(const SkippedPoint &p);
 
 // Whoever follows whole runs (the results database): told as a run has
 // started (ended = false) and once it has ended, its summary complete.

@@ -470,6 +470,10 @@ int SetCtrlVal(int p, int id, double value) {
     switch (c->spec.kind) {
     case CTRL_NUMERIC:
     case CTRL_NUMERIC_INDICATOR:
+        // The spin box's range check is false for NaN and would let it in;
+        // the control keeps its value instead.
+        if (!std::isfinite(value))
+            return UIE_BAD_VALUE;
         static_cast<QDoubleSpinBox *>(w)->setValue(value);
         return 0;
     case CTRL_ON_OFF:

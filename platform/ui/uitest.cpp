@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <cmath>
+
 using namespace ui::detail;
 
 namespace ui::test {
@@ -74,6 +76,8 @@ bool click(int p, int id) {
 bool enter(int p, int id, double value) {
     Control *c = usable(p, id, CTRL_NUMERIC);
     if (c == nullptr)
+        return false;
+    if (!std::isfinite(value)) // nothing an operator can type into a spin box
         return false;
     auto *n = static_cast<QDoubleSpinBox *>(c->widget.data());
     {

@@ -25,6 +25,7 @@
 #include <QChart>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -41,7 +42,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace ortav::calib;
@@ -52,14 +56,15 @@ namespace {
 // multimeter beside it on a VXI carrier. `module` adds keys to the ORTAV,
 // `meter` to the multimeter.
 std::string bench(const std::string &module = "", const std::string &meter = "") {
-    return "name: batch test\n"
-           "resources:\n"
-           "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D,"
-           " mainframe_la: 0, la: 8}\n"
-           "carriers:\n"
-           "  - resource: VXI0::8::INSTR\n"
-           "    positions:\n"
-           "      1: {type: ortav, hw_version: 2" +
+    return std::string("name: batch test\n"
+                       "resources:\n"
+                       "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D,"
+                       " mainframe_la: 0, la: 8}\n"
+                       "carriers:\n"
+                       "  - resource: VXI0::8::INSTR\n"
+                       "    positions:\n"
+                       "      1: {type: ortav") +
+           (module.find("hw_version") == std::string::npos ? ", hw_version: 2" : "") +
            (module.empty() ? "" : ", " + module) +
            "}\n"
            "      3: 32\n"
@@ -104,6 +109,8 @@ Result batch(std::vector<std::string> args) {
 }
 
 std::string readAll(const QString &path) {
+    if (!QFileInfo(path).isFile()) // a FIFO would hold the test
+        return {};
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
@@ -667,6 +674,238 @@ private slots:
             QVERIFY2(!line.startsWith("qt.") && !line.contains("QStandardPaths") &&
                          !line.contains("XDG_RUNTIME_DIR") && !line.contains("propagateSizeHints"),
                      line.constData());
+    }
+
+    // Faulty benches, full and broken disks through the real program: the exit
+    // status, the protocol's last line (always a whole line), the summary's
+    // verdict, and nothing said to be recorded that is not.
+    void faultsAreToldNeverPassed_data() {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("meter");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        // The protocol's last line; "-": no protocol; "*": any whole line.
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<QString>("verdict"); // the summary's; "-": no summary; "": any
+        QTest::addColumn<QString>("json");    // found in the summary
+        QTest::addColumn<QString>("says");    // found in the output
+        const QStringList verify{"--batch", "verify", "--protocol", "PROTOCOL"};
+        const QString stopped = QString::fromUtf8(kClosingUnrecorded);
+        // Its series resistance was lost with the image: out of norm, by version 1's norms.
+        QTest::newRow("version 1, corrupt EEPROM")
+            << "hw_version: 1, eeprom: corrupt"
+            << ""
+            << "" << verify << 1 << QString::fromUtf8(kClosingFailed) << "failed"
+            << "\"hardware_version\": 1,\n    \"hardware_version_reported\": 1"
+            << "verification: 18 of 18 points judged";
+        QTest::newRow("version chosen over the module's")
+            << ""
+            << ""
+            << "" << verify + QStringList{"--hardware-version", "1"} << 0
+            << QString::fromUtf8(kClosingPassed) << "passed"
+            << "\"hardware_version\": 1,\n    \"hardware_version_reported\": 2"
+            << "verification: 18 of 18 points judged";
+        QTest::newRow("no reading at all")
+            << ""
+            << "leads: {resistance: 1e12, voltage: 1e6}"
+            << "" << verify << 3 << "Автоповерка завершена, не измерено точек: 94 из 94."
+            << "incomplete"
+            << "\"skipped\": [\n    {\"channel\": 1, \"mode\": \"resistance\", \"set\": "
+               "10.1, \"reason\": \"p_tarnel_measure_Q Перегрузка"
+            << "p_ortav: skipped: channel 2, current, set 0.1000 mA: p_tarnel_measure_Q "
+               "Перегрузка: измеряемая величина вне предела измерения";
+        QTest::newRow("protocol on /dev/full")
+            << ""
+            << ""
+            << "" << QStringList{"--batch", "verify", "--protocol", "/dev/full"} << 2 << "-"
+            << "-"
+            << ""
+            << "p_ortav: --protocol /dev/full: a character device, not a regular file";
+        QTest::newRow("small file system") << ""
+                                           << ""
+                                           << "tmpfs" << verify << 4 << "*"
+                                           << ""
+                                           << ""
+                                           << "p_ortav: results could not be recorded: ";
+        QTest::newRow("file size limit") << ""
+                                         << ""
+                                         << "limit" << verify << 4 << "*"
+                                         << ""
+                                         << ""
+                                         << "results could not be recorded: ";
+        QTest::newRow("CSV in a missing folder")
+            << ""
+            << ""
+            << "dangling csv" << verify << 4 << stopped << "incomplete"
+            << "\"not_recorded\": \""
+            << ".csv: No such file or directory";
+        QTest::newRow("CSV is a folder") << ""
+                                         << ""
+                                         << "csv folder" << verify << 2 << "-"
+                                         << "-"
+                                         << ""
+                                         << ".csv: a folder, not a regular file";
+        QTest::newRow("protocol is a FIFO") << ""
+                                            << ""
+                                            << "fifo" << verify << 2 << "-"
+                                            << "-"
+                                            << ""
+                                            << ".log: a FIFO, not a regular file";
+        QTest::newRow("chart cannot be saved")
+            << ""
+            << ""
+            << "" << verify + QStringList{"--chart", "/nonexistent/c.png"} << 4
+            << QString::fromUtf8(kClosingPassed) << "passed"
+            << ""
+            << "p_ortav: results could not be recorded: /nonexistent/c-R.png: ";
+        QTest::newRow("NaN temperature")
+            << ""
+            << ""
+            << "" << verify + QStringList{"--temperature", "nan"} << 2 << "-"
+            << "-"
+            << ""
+            << "--temperature: 'nan' is not a temperature from -40 to 80 °C";
+        QTest::newRow("EEPROM data line stuck, --write")
+            << "faults: {stuck: [{register: 0x06, mask: 4, level: 0}]}"
+            << ""
+            << "" << QStringList{"--batch", "calibrate", "--write"} << 3 << "-"
+            << "-"
+            << ""
+            << "instrument error: Коэффициенты не сохранены: прочитанное из РПЗУ расходится с "
+               "записанным с байта 0";
+        QTest::newRow("dead current source, --write")
+            << QString::fromStdString(kDeadSource) << ""
+            << "" << QStringList{"--batch", "calibrate", "--write"} << 1 << "-"
+            << "-"
+            << ""
+            << "the coefficients were refused: Калибровка ORTAV: Канал 2, ток точки 1:";
+        // The summary is the first run's, ended by the test's SIGTERM.
+        QTest::newRow("two runs on one protocol")
+            << ""
+            << "instant: true"
+            << "concurrent" << verify << 2 << ""
+            << "interrupted"
+            << ""
+            << ".log: another run is writing to it; this one did not start";
+    }
+    void faultsAreToldNeverPassed() {
+        QFETCH(QString, module);
+        QFETCH(QString, meter);
+        QFETCH(QString, setup);
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, last);
+        QFETCH(QString, verdict);
+        QFETCH(QString, json);
+        QFETCH(QString, says);
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        QFile yaml(work.filePath("bench.yaml"));
+        QVERIFY(yaml.open(QIODevice::WriteOnly));
+        yaml.write(bench(module.toStdString(), meter.toStdString()).c_str());
+        yaml.close();
+        QString folder = work.path();
+        QString program = P_ORTAV;
+        QStringList programArgs;
+        std::unique_ptr<QProcess> first;
+        if (setup == "tmpfs") {
+            // 64 KiB, most of it taken: the disk fills up in the middle of the run.
+            folder = work.filePath("small");
+            QVERIFY(QDir().mkpath(folder));
+            if (::mount("tmpfs", folder.toUtf8().constData(), "tmpfs", 0, "size=64k") != 0)
+                QSKIP("no tmpfs can be mounted here");
+            QFile filler(folder + "/filler");
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            filler.write(QByteArray(48 * 1024, 'x'));
+            filler.close();
+        } else if (setup == "limit") {
+            // Files may not grow beyond 4 KiB: the protocol fills up mid-run.
+            program = "/bin/sh";
+            programArgs = {"-c", "ulimit -f 8 && exec \"$0\" \"$@\"", P_ORTAV};
+        } else if (setup == "dangling csv") {
+            QVERIFY(QFile::link("/nonexistent/p.csv", work.filePath("p.csv")));
+        } else if (setup == "csv folder") {
+            QVERIFY(QDir().mkpath(work.filePath("p.csv")));
+        } else if (setup == "fifo") {
+            QCOMPARE(::mkfifo(work.filePath("p.log").toUtf8().constData(), 0644), 0);
+        }
+        const QString protocol = folder + "/p.log";
+        QStringList a;
+        for (const QString &s : args)
+            a << (s == "PROTOCOL" ? protocol : s);
+        a << "--bench"
+          << "bench.yaml";
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("ORTAV_BENCH");
+        env.insert("ORTAV_VIRTUAL_CLOCK", "1");
+        if (setup == "concurrent") {
+            // The first run, on the real clock, holds the protocol for seconds.
+            QProcessEnvironment real = env;
+            real.remove("ORTAV_VIRTUAL_CLOCK");
+            first = std::make_unique<QProcess>();
+            first->setProcessEnvironment(real);
+            first->setWorkingDirectory(work.path());
+            first->start(P_ORTAV, a);
+            first->setReadChannel(QProcess::StandardError);
+            QByteArray err;
+            while (!err.contains("point 1 of") && first->waitForReadyRead(60000))
+                err += first->readAllStandardError();
+            QVERIFY2(err.contains("point 1 of"), err.constData());
+        }
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(work.path());
+        p.start(program, programArgs + a);
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
+        if (first) {
+            ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
+            QVERIFY(first->waitForFinished(60000));
+            QCOMPARE(first->exitCode(), 128 + SIGTERM);
+        }
+        const std::string log = readAll(protocol);
+        const std::string summary = readAll(folder + "/p.json");
+        const std::string csv = readAll(folder + "/p.csv");
+        if (setup == "tmpfs")
+            ::umount2(folder.toUtf8().constData(), MNT_DETACH);
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(p.exitCode() == code, (out + err.right(1500)).constData());
+        QVERIFY2((out + err).contains(says.toUtf8()), (out + err.right(1500)).constData());
+        if (last == "-") {
+            QVERIFY(log.empty());
+        } else if (!last.isEmpty()) {
+            QVERIFY2(log.size() >= 2 && log.substr(log.size() - 2) == "\r\n", log.c_str());
+            const std::size_t start = log.rfind("\r\n", log.size() - 3);
+            const QString line = QString::fromStdString(
+                ortav::text::fromCp1251(log.substr(start + 2, log.size() - start - 4)));
+            if (last == "*") // never half a line, whatever the disk took
+                QVERIFY2(QRegularExpression(
+                             "^(\\d .*/(0.01mA|\\d+\\.\\d{3}%)/ (не норма)?|канал .*/норма/|"
+                             "Протокол .*ORTAV|Имитация: стенд .*|"
+                             "\\d\\d-\\d\\d-\\d{4}, .*|Автоповерка .*\\.)$")
+                             .match(line)
+                             .hasMatch(),
+                         line.toUtf8().constData());
+            else
+                QCOMPARE(line, last);
+        }
+        if (verdict == "-")
+            QVERIFY(summary.empty());
+        else if (!verdict.isEmpty())
+            QCOMPARE(jsonText(summary, "verdict"), verdict);
+        QVERIFY2(QString::fromStdString(summary).contains(json), summary.c_str());
+        // What the run says was recorded is there: every point judged has its
+        // CSV row and its protocol line.
+        if (code != 4 && !summary.empty()) {
+            const int judged = jsonInt(summary, "\"counts\": \\{\"judged\": (\\d+)");
+            QCOMPARE(static_cast<int>(readCsv(folder + "/p.csv").size()), judged);
+            QCOMPARE(static_cast<int>(QString::fromStdString(ortav::text::fromCp1251(log))
+                                          .count(QRegularExpression("\\d\\.\\d{3}%\\) /"))),
+                     judged);
+        }
+        if (code == 4)
+            QVERIFY2(out.contains("NOT RECORDED: ") || !out.contains("summary: "), out.constData());
     }
 
     // A signal to the real program mid-run: it stops at the next point with the

@@ -18,6 +18,7 @@
 #include "protocol_file.h"
 #include "protocol_text.h"
 #include "verification_chart.h"
+#include "verification_run.h"
 #include "visa.h"
 
 #include <QDate>
@@ -463,6 +464,79 @@ private slots:
         QCOMPARE(slurp(dir / "ortav.log"), before);
     }
 
+    // A module opened with a warning (its EEPROM blank) is still the version
+    // the driver read: the main panel shows it and the run uses its points.
+    void aModuleOpenedWithAWarningKeepsItsVersion() {
+        hardVersion = 2; // what the program starts with
+        startOn(deviatingBench(1));
+        QCOMPARE(hardVersion, 1);
+        QCOMPARE(number(mp, MP_VER), 1.0);
+        showVerification();
+        runAutomatic();
+        QCOMPARE(rows(PP_TABLE_R), 10);
+    }
+
+    // A result that cannot be recorded is told once, on the status line in red
+    // and in a popup naming the file and the reason; the run stops at the next
+    // point, and its closing line says why.
+    void aResultThatCannotBeRecordedStopsTheRun() {
+        startOn(deviatingBench());
+        const fs::path csv = dir / "ortav.csv";
+        fs::create_symlink("/nonexistent/ortav.csv", csv); // its folder is missing
+        showVerification();
+        runAutomatic();
+        const std::string told =
+            "Результаты не записаны в файл " + csv.string() + ": No such file or directory";
+        QCOMPARE(std::count(o.base.messages.begin(), o.base.messages.end(),
+                            "Ошибка записи результатов|" + told),
+                 1L);
+        QCOMPARE(o.base.messages.back(), "Ошибка записи результатов|" + told);
+        QCOMPARE(rows(PP_TABLE_R) + rows(PP_TABLE_I), 1);
+        std::string status;
+        GetCtrlVal(mp, MP_MSG, status);
+        int colour = 0;
+        GetCtrlAttribute(mp, MP_MSG, ATTR_TEXT_COLOR, &colour);
+        QCOMPARE(status, told);
+        QCOMPARE(colour, VAL_RED);
+        const std::vector<std::string> lines =
+            split(ortav::text::fromCp1251(slurp(dir / "ortav.log")), "\r\n");
+        QCOMPARE(lines[lines.size() - 2], std::string(ortav::calib::kClosingUnrecorded));
+        QCOMPARE(lines.back(), std::string());
+    }
+
+    // Points the multimeter gave no reading for are counted at the end, on the
+    // screen and in the protocol; such a run never says "no faults found".
+    void pointsWithoutAReadingAreCountedNeverPassed() {
+        std::string yaml = deviatingBench();
+        yaml += "    leads: {resistance: 1e12, voltage: 1e6}\n"; // beyond every range
+        startOn(yaml);
+        showVerification();
+        runAutomatic();
+        QCOMPARE(o.base.messages.back(),
+                 std::string("ORTAV|Автоповерка завершена,\nне измерено точек: 94 из 94."));
+        QCOMPARE(rows(PP_TABLE_R) + rows(PP_TABLE_I), 0);
+        const std::vector<std::string> lines =
+            split(ortav::text::fromCp1251(slurp(dir / "ortav.log")), "\r\n");
+        QCOMPARE(lines[lines.size() - 2],
+                 std::string("Автоповерка завершена, не измерено точек: 94 из 94."));
+        const ortav::calib::RunSummary &run = ortav::calib::lastVerificationRun();
+        QCOMPARE(int(run.skipped.size()), 94);
+        QCOMPARE(run.skipped[0].reason,
+                 std::string("p_tarnel_measure_Q Перегрузка: измеряемая величина вне предела "
+                             "измерения"));
+        QCOMPARE(ortav::calib::verdictOf(run), std::string("incomplete"));
+    }
+
+    // What is not a number never becomes a norm: the controls keep their value.
+    void notANumberIsRefusedByTheControls() {
+        startOn(deviatingBench());
+        QVERIFY(SetCtrlVal(ppPanel, PP_TEMPERATURE, std::nan("")) < 0);
+        QVERIFY(SetCtrlVal(ppPanel, PP_TEMPERATURE, -HUGE_VAL) < 0);
+        QVERIFY(!ui::test::enter(ppPanel, PP_TEMPERATURE, HUGE_VAL));
+        temparatureCB(ppPanel, PP_TEMPERATURE, EVENT_COMMIT, nullptr, 0, 0);
+        QCOMPARE(ambientTemp, 20.0);
+    }
+
     // Cell by cell: typed values, the strongly-different question, cancel,
     // the higher-range repeat, the current points and the series resistance.
     void cellByCellCalibration() {
@@ -595,19 +669,20 @@ private slots:
             QVERIFY2(o.base.messages.back().find(b.message) != std::string::npos,
                      o.base.messages.back().c_str());
             QVERIFY(o.base.messages.back().find("Коэффициенты не записаны.") != std::string::npos);
-            QVERIFY(text(mp, MP_MSG).find("setFlash(device_data)") != std::string::npos);
+            QVERIFY(text(mp, MP_MSG).find("РПЗУ") == std::string::npos); // not the EEPROM's fault
             QCOMPARE(std::memcmp(&record()->coeff, &held, sizeof held), 0);
             QVERIFY(module().eeprom() == eeprom);
             SetTableCellVal(cpPanel, b.table, MakePoint(b.column, b.row), old.c_str());
         }
 
-        // A resistor 25 % off: the driver refuses it and says so; the record
-        // keeps the table's values for the rest of the session.
+        // A resistor 25 % off: refused by the driver's bounds, the cell named;
+        // nothing is written and the record keeps the driver's values.
         SetTableCellVal(cpPanel, CP_TABLE, MakePoint(1, 6), 750.0);
         QVERIFY(ui::test::click(cpPanel, CP_WRITE));
-        QCOMPARE(text(mp, MP_MSG),
-                 std::string("Ошибочные коэффициенты из РПЗУ ortav_writeFlash(device_data)"));
-        QCOMPARE(record()->coeff.R[0][5], 750.0);
+        QVERIFY2(o.base.messages.back().find("Канал 1, резистор 6: «750") != std::string::npos &&
+                     o.base.messages.back().find("20 % от номинала 600 Ом") != std::string::npos,
+                 o.base.messages.back().c_str());
+        QCOMPARE(std::memcmp(&record()->coeff, &held, sizeof held), 0);
         QVERIFY(module().eeprom() == eeprom);
 
         // READ puts the stored image back.

@@ -1,0 +1,120 @@
+#include "result_files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ortav::calib {
+
+namespace {
+
+const char *kindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
+void set(int *error, int value) {
+    if (error != nullptr)
+        *error = value;
+}
+
+} // namespace
+
+std::string reasonText(int error) {
+    if (error == kNotRegularFile)
+        return "not a regular file";
+    if (error == kLockedElsewhere)
+        return "another run is writing to it";
+    return std::strerror(error);
+}
+
+bool regularOrAbsent(const std::string &path, std::string *why) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT; // a name not taken; other errors show at the open
+    if (S_ISREG(st.st_mode))
+        return true;
+    if (why != nullptr)
+        *why = kindOf(st.st_mode);
+    return false;
+}
+
+int openForAppend(const char *path, int *error) {
+    if (path == nullptr || *path == '\0') {
+        set(error, ENOENT);
+        return -1;
+    }
+    // Non-blocking: a FIFO without a reader would hold open() forever.
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) {
+        // A FIFO without a reader refuses a non-blocking open with ENXIO.
+        set(error, errno == ENXIO ? kNotRegularFile : errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        set(error, kNotRegularFile);
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, O_APPEND);
+    // 0 means "no file" to the callers; a process started with stdin closed
+    // could be given descriptor 0.
+    if (fd == 0) {
+        const int other = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
+        set(error, errno);
+        ::close(fd);
+        fd = other;
+    }
+    return fd < 0 ? -1 : fd;
+}
+
+bool appendWhole(int fd, std::string_view bytes, int *error) {
+    if (fd <= 0) {
+        set(error, EBADF);
+        return false;
+    }
+    if (bytes.empty())
+        return true;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        set(error, errno);
+        return false;
+    }
+    const off_t before = st.st_size;
+    // Only a lack of space refuses here; a file that cannot promise it is written anyway.
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, before, static_cast<off_t>(bytes.size())) != 0 &&
+        (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)) {
+        set(error, errno);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int why = n < 0 ? errno : ENOSPC;
+            if (done > 0 && ::ftruncate(fd, before) != 0) {
+                // Nothing more can be done about the piece; the reason stays the write's.
+            }
+            set(error, why);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace ortav::calib

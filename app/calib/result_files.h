@@ -1,0 +1,33 @@
+// The files results are written to (protocol, CSV, JSON summary, charts): only
+// regular files, or names not yet taken, are used. A FIFO, a device or a folder
+// is refused without ever blocking in open. Appended pieces go in whole or not
+// at all, so a full disk never leaves half a line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ortav::calib {
+
+// Our own "errno"s: a path that names something other than a regular file, and
+// a protocol another run holds locked.
+inline constexpr int kNotRegularFile = -1;
+inline constexpr int kLockedElsewhere = -2;
+
+// The reason for an error number (strerror, or kNotRegularFile's).
+std::string reasonText(int error);
+
+// Whether the path is a regular file or names nothing yet; else false with the
+// reason (what it is).
+bool regularOrAbsent(const std::string &path, std::string *why = nullptr);
+
+// Opens for appending, creating the file if needed. A descriptor > 0, or -1
+// with *error set (kNotRegularFile for anything but a regular file).
+int openForAppend(const char *path, int *error = nullptr);
+
+// Appends the bytes at the end of the file in one piece: where the file system
+// can promise the space first, a full disk refuses the piece before anything is
+// written; otherwise a piece cut short is taken back. False with *error set.
+bool appendWhole(int fd, std::string_view bytes, int *error = nullptr);
+
+} // namespace ortav::calib
