@@ -24,28 +24,32 @@ const std::vector<std::string> kCpTableRows{
     "307.2 E+3", "614.4 E+3", "1.229 E+6", "2.458 E+6", "R0"};
 
 ui::MenuBarSpec menuBar() {
-    return {.id = MENU,
-            .constant = "MENU",
-            .menus = {{.id = MENU_INSTR,
-                       .constant = "INSTR",
-                       .label = "Инструмент",
-                       .items = {{MENU_INSTR_SELECT, "SELECT", "Выбор инструмента..."},
-                                 {MENU_INSTR_SELECT_HP, "SELECT_HP", "Выбор инструмента контроля"},
-                                 {MENU_INSTR_OSNOWN, "OSNOWN", "Основная панель..."},
-                                 {0, "", ""},
-                                 {MENU_INSTR_EXIT, "EXIT", "Выход"}}},
-                      {.id = MENU_EXE,
-                       .constant = "EXE",
-                       .label = "Выполнить...",
-                       .items = {{MENU_EXE_CALIBR, "CALIBR", "Калибровку автоматически"},
-                                 {MENU_EXE_RESET, "RESET", "Сброс"},
-                                 {MENU_EXE_SELFTEST, "SELFTEST", "Самоконтроль"}}},
-                      {.id = MENU_HELP,
-                       .constant = "HELP",
-                       .label = "Справка",
-                       .items = {{MENU_HELP_ABOUT, "ABOUT", "О программе"},
-                                 {MENU_HELP_HISTORY, "HISTORY", "История"}}}},
-            .callback = MenuCallback};
+    return {
+        .id = MENU,
+        .constant = "MENU",
+        .menus = {{.id = MENU_INSTR,
+                   .constant = "INSTR",
+                   .label = "Инструмент",
+                   .items = {{MENU_INSTR_SELECT, "SELECT", "Выбор инструмента...", "В"},
+                             {MENU_INSTR_SELECT_HP, "SELECT_HP", "Выбор инструмента контроля", "к"},
+                             {MENU_INSTR_OSNOWN, "OSNOWN", "Основная панель...", "О"},
+                             {0, "", ""},
+                             {MENU_INSTR_EXIT, "EXIT", "Выход", "х"}},
+                   .accessKey = "И"},
+                  {.id = MENU_EXE,
+                   .constant = "EXE",
+                   .label = "Выполнить...",
+                   .items = {{MENU_EXE_CALIBR, "CALIBR", "Калибровку автоматически", "К"},
+                             {MENU_EXE_RESET, "RESET", "Сброс", "б"},
+                             {MENU_EXE_SELFTEST, "SELFTEST", "Самоконтроль", "С"}},
+                   .accessKey = "В"},
+                  {.id = MENU_HELP,
+                   .constant = "HELP",
+                   .label = "Справка",
+                   .items = {{MENU_HELP_ABOUT, "ABOUT", "О программе", "О"},
+                              {MENU_HELP_HISTORY, "HISTORY", "История", "И"}},
+                   .accessKey = "С"}},
+        .callback = MenuCallback};
 }
 
 PanelSpec about() {
@@ -54,7 +58,9 @@ PanelSpec about() {
                 .title = "О программе...",
                 .width = 364,
                 .height = 265,
-                .backColor = 0xD4D0C8};
+                .backColor = 0xD4D0C8,
+                .closeCtrl = ABOUT_COMMANDBUTTON,
+                .defaultCtrl = ABOUT_COMMANDBUTTON};
     auto &c = p.controls;
     c.push_back({.id = ABOUT_DECORATION,
                  .constant = "DECORATION",
@@ -150,7 +156,9 @@ PanelSpec chlp() {
                 .title = "Поверка",
                 .width = 640,
                 .height = 469,
-                .backColor = kGreyPanel};
+                .backColor = kGreyPanel,
+                .closeCtrl = CHLP_COMMANDBUTTON_2,
+                .defaultCtrl = CHLP_COMMANDBUTTON_2};
     p.controls.push_back({.id = CHLP_LOG,
                           .constant = "LOG",
                           .kind = CTRL_TEXT_BOX,
@@ -257,7 +265,9 @@ PanelSpec dp() {
                 .title = "Измерьте точное значение",
                 .width = 282,
                 .height = 145,
-                .backColor = kGreyPanel};
+                .backColor = kGreyPanel,
+                .closeCtrl = DP_COMMANDBUTTON_2,
+                .defaultCtrl = DP_OK};
     auto &c = p.controls;
     c.push_back({.id = DP_CHAN,
                  .constant = "CHAN",

@@ -11,7 +11,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
   binutils
-  locales-all
+  locales-all qt6-translations-l10n
   python3-pyvisa
   libqt6sql6-sqlite libqt6sql6-psql postgresql
 )

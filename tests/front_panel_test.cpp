@@ -12,6 +12,8 @@
 
 #include <QtTest>
 
+#include <tuple>
+
 using namespace harness;
 
 namespace {
@@ -236,6 +238,26 @@ private slots:
         QCOMPARE(msg, std::string(expected) + " ortav_init");
         QCOMPARE(attribute(mp, MP_MSG, ATTR_TEXT_COLOR), static_cast<int>(VAL_RED));
         QCOMPARE(number(mp, MP_LED), 0.0);
+    }
+
+    // After an open that fails, the tables show no module's coefficients.
+    void aFailedOpenEmptiesTheCoefficientTables() {
+        QCOMPARE(start(vxiCarrier("      1:\n        type: ortav\n"
+                                  "      2:\n        type: ortav\n"
+                                  "        faults: {id: 0x0010}\n")),
+                 0);
+        QVERIFY(mvi != 0);
+        std::string shown;
+        GetTableCellVal(cpPanel, CP_TABLE, MakePoint(1, 1), shown);
+        QVERIFY(!shown.empty());
+        QVERIFY(ui::test::choose(mp, MP_MEZ_NUM, 1));
+        QVERIFY(ui::test::activate(mp, MP_MEZ_NUM, 1));
+        QCOMPARE(mvi, ViSession(0));
+        for (auto [table, column, row] : {std::tuple{CP_TABLE, 1, 1}, std::tuple{CP_TABLE, 2, 19},
+                                          std::tuple{CP_TABLE_I, 1, 1}}) {
+            GetTableCellVal(cpPanel, table, MakePoint(column, row), shown);
+            QVERIFY2(shown.empty(), shown.c_str());
+        }
     }
 
     void statusLineTextsAndColours_data() {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -16,6 +17,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -108,15 +110,7 @@ QWidget *makeWidget(Panel &p, Control &c) {
     int ph = p.handle, id = c.id;
     switch (s.kind) {
     case CTRL_COMMAND_BUTTON: {
-        QString text = qs(s.label);
-        if (!s.accessKey.empty()) {
-            // Underline the access key's letter: its first occurrence, any case.
-            QString key = QString::fromStdString(s.accessKey);
-            int i = text.indexOf(key, 0, Qt::CaseInsensitive);
-            if (i >= 0)
-                text.insert(i, '&');
-        }
-        auto *b = new QPushButton(text, content);
+        auto *b = new QPushButton(withAccessKey(s.label, s.accessKey), content);
         QObject::connect(b, &QPushButton::clicked, [ph, id] { fire(ph, id, EVENT_COMMIT); });
         return b;
     }
@@ -207,6 +201,12 @@ QWidget *makeWidget(Panel &p, Control &c) {
             userChanged(ph, id, item->row() + 1, item->column() + 1);
         });
         return t;
+    }
+    case CTRL_PROGRESS: {
+        auto *b = new QProgressBar(content);
+        b->setRange(0, 100);
+        b->setTextVisible(false);
+        return b;
     }
     case CTRL_PICTURE:
         return new Picture(content, static_cast<int>(s.value));
@@ -395,6 +395,9 @@ void restoreDefault(Control &c) {
     case CTRL_LED:
         static_cast<Led *>(w)->setOn(s.value != 0.0);
         break;
+    case CTRL_PROGRESS:
+        static_cast<QProgressBar *>(w)->setValue(static_cast<int>(s.value));
+        break;
     case CTRL_TABLE:
         resetTable(c);
         break;
@@ -478,6 +481,11 @@ int SetCtrlVal(int p, int id, double value) {
     case CTRL_LED:
         static_cast<Led *>(w)->setOn(value != 0.0);
         return 0;
+    case CTRL_PROGRESS: {
+        auto *b = static_cast<QProgressBar *>(w);
+        b->setValue(std::clamp(static_cast<int>(value), b->minimum(), b->maximum()));
+        return 0;
+    }
     case CTRL_RING:
     case CTRL_LIST_BOX: {
         for (std::size_t i = 0; i < c->itemValues.size(); ++i)
@@ -543,6 +551,9 @@ int GetCtrlVal(int p, int id, double *value) {
         return 0;
     case CTRL_LED:
         *value = static_cast<Led *>(w)->isOn() ? 1 : 0;
+        return 0;
+    case CTRL_PROGRESS:
+        *value = static_cast<QProgressBar *>(w)->value();
         return 0;
     case CTRL_RING:
     case CTRL_LIST_BOX: {
@@ -688,6 +699,11 @@ int SetCtrlAttribute(int p, int id, int attribute, int value) {
         t->resize(t->width(), std::max(1, value) * lineHeight(t) + textBoxChrome(t));
         return 0;
     }
+    case ATTR_MAX_VALUE:
+        if (c->spec.kind != CTRL_PROGRESS || value < 1)
+            return UIE_BAD_ATTRIBUTE;
+        static_cast<QProgressBar *>(w)->setMaximum(value);
+        return 0;
     default:
         return UIE_BAD_ATTRIBUTE;
     }

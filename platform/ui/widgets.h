@@ -17,6 +17,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *e) override;
+    // Return presses the focused button, else the panel's default button;
+    // Escape commits the control the close box commits.
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     int handle_;

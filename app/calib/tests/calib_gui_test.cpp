@@ -8,6 +8,7 @@
 #include "calibration_progress.h"
 #include "chart_check.h"
 #include "cp1251.h"
+#include "embed.h"
 #include "linked_parts.h"
 #include "msgp.h"
 #include "norm.h"
@@ -810,6 +811,43 @@ private slots:
         QVERIFY(ui::test::grabPanel(mp, ORTAV_SCREENSHOT_DIR "/chart_on_sheet.png"));
 #endif
         drawsTable(PP_TABLE_R);
+    }
+
+    // The measured-value popup from the keyboard: a typed value and Return
+    // enter it, Escape cancels; the chart is saved through a save dialogue.
+    void measuredValuePopupFromTheKeyboard() {
+        startOn(deviatingBench());
+        std::deque<int> keys{Qt::Key_Return, Qt::Key_Escape};
+        ui::test::setResponder([&](const ui::test::Request &r) {
+            if (r.kind != ui::test::RequestKind::Wait || r.panel != dpPanel || keys.empty())
+                return calibOp->answer(r);
+            QWidget *field = CtrlWidget(dpPanel, DP_MEAS_R);
+            field->setFocus();
+            const int key = keys.front();
+            keys.pop_front();
+            if (key == Qt::Key_Return) {
+                QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(field, "18.8");
+            }
+            QTest::keyClick(field, static_cast<Qt::Key>(key));
+            return ui::test::Answer::ok();
+        });
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 1, 1));
+        QCOMPARE(cell(cpPanel, CP_TABLE, 1, 1), 18.8);
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 2, 1));
+        QVERIFY(keys.empty());
+        QVERIFY(cellText(cpPanel, CP_TABLE, 2, 1).empty()); // cancelled: unchanged
+        QVERIFY(!ui::test::isPopup(dpPanel));
+
+        showVerification();
+        int button = 0;
+        ui::test::setResponder([&](const ui::test::Request &r) {
+            if (r.kind == ui::test::RequestKind::FileSelect)
+                button = r.button;
+            return calibOp->answer(r);
+        });
+        QVERIFY(ui::test::click(ppPanel, PP_CHART_SAVE));
+        QCOMPARE(button, int(VAL_SAVE_BUTTON));
     }
 
     // An unwritable protocol file: the message once, then the screen only.
