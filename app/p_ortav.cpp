@@ -96,13 +96,31 @@ static int chooseBench(int argc, char *argv[]) {
     return 0;
 }
 
+// The band's text, the bench's name cut to what the band shows.
+std::string simulatedBandText(const std::string &benchName) {
+    constexpr std::size_t kShown = 16; // characters of the name that fit the band
+    std::string name;
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < benchName.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(benchName[i]);
+        if ((c & 0xC0) != 0x80 && ++chars > kShown) {
+            name += "…";
+            break;
+        }
+        name += benchName[i];
+    }
+    return name.empty() ? "ИМИТАЦИЯ стенда" : "ИМИТАЦИЯ: стенд " + name;
+}
+
 static void markSimulated() {
+    SetCtrlAttribute(mp, MP_SIM_BAND, ATTR_VISIBLE, g_simulated ? 1 : 0);
     if (!g_simulated)
         return;
     std::string title = "ORTAV — имитация стенда";
     if (!g_benchName.empty())
         title += " (" + g_benchName + ")";
     SetPanelAttribute(mp, ATTR_TITLE, title.c_str());
+    SetCtrlVal(mp, MP_SIM_BAND, simulatedBandText(g_benchName).c_str());
 }
 
 // ---- start-up --------------------------------------------------------------------------------

@@ -64,6 +64,7 @@
 #define MP_DECORATION 19
 #define MP_DECORATION_2 20
 #define MP_DECORATION_3 21
+#define MP_SIM_BAND 22 // "ИМИТАЦИЯ: стенд ..." on a simulated bench (not in the original resource)
 
 // Verification sheet.
 #define PP_MODE 2

@@ -369,8 +369,22 @@ PanelSpec mainPanel() {
                  .top = 48,
                  .left = 92,
                  .height = 18,
-                 .width = 200,
+                 .width = 124,
                  .textColor = 0x404040});
+    // Shown only on a simulated bench, so that nobody takes its results for a module's.
+    c.push_back({.id = MP_SIM_BAND,
+                 .constant = "SIM_BAND",
+                 .kind = CTRL_TEXT_MSG,
+                 .top = 47,
+                 .left = 218,
+                 .height = 20,
+                 .width = 214,
+                 .visible = false,
+                 .textColor = 0x202020,
+                 .textBgColor = 0xFFB000,
+                 .fontSize = 10,
+                 .bold = true,
+                 .centred = true});
     c.push_back({.id = MP_SELFTEST,
                  .constant = "SELFTEST",
                  .kind = CTRL_COMMAND_BUTTON,

@@ -9,6 +9,7 @@
 #include "msgp.h"
 #include "ortav.h"
 #include "panels.h"
+#include "visa_library.h"
 
 #include <QtTest>
 
@@ -238,6 +239,18 @@ private slots:
         QCOMPARE(msg, std::string(expected) + " ortav_init");
         QCOMPARE(attribute(mp, MP_MSG, ATTR_TEXT_COLOR), static_cast<int>(VAL_RED));
         QCOMPARE(number(mp, MP_LED), 0.0);
+    }
+
+    // The simulated bench is marked on the panel itself, not only in a title
+    // bar that a screen without a window manager never shows.
+    void theSimulatedBenchIsMarkedOnThePanel() {
+        QCOMPARE(start(), 0);
+        QVERIFY(ui::test::isShown(mp, MP_SIM_BAND));
+        QCOMPARE(text(mp, MP_SIM_BAND), simulatedBandText(ortav::visa::benchName()));
+        QCOMPARE(simulatedBandText("Стенд 3"), std::string("ИМИТАЦИЯ: стенд Стенд 3"));
+        QCOMPARE(simulatedBandText("Калибровочный стенд цеха 4"),
+                 std::string("ИМИТАЦИЯ: стенд Калибровочный ст…"));
+        QCOMPARE(simulatedBandText(""), std::string("ИМИТАЦИЯ стенда"));
     }
 
     // After an open that fails, the tables show no module's coefficients.

@@ -1,5 +1,7 @@
 // The results table beside the protocol: UTF-8 CSV, one row per judged point,
 // appended like the protocol itself (the header only when the file is new).
+// The last column names the simulated bench the point was judged on; it is
+// empty with a real VISA library.
 #pragma once
 
 #include "judged_point.h"
@@ -9,7 +11,7 @@
 namespace ortav::calib {
 
 inline constexpr const char *kCsvHeader =
-    "time,channel,mode,unit,set,measured,deviation,permitted_deviation,verdict\n";
+    "time,channel,mode,unit,set,measured,deviation,permitted_deviation,verdict,bench\n";
 
 // The name of a file beside the protocol: "ortav.log" gives "ortav.csv" and
 // "ortav.json"; a protocol without the ".log" ending keeps its name whole
@@ -20,11 +22,18 @@ std::string besideProtocol(const std::string &protocolPath, const char *extensio
 std::string isoTime(std::time_t t);
 
 // One row, with its line end. Numbers are written with a decimal point and
-// enough digits to give back the double that was judged.
-std::string csvRow(const JudgedPoint &p);
+// enough digits to give back the double that was judged; the bench's name is
+// quoted when it holds a comma, a quote or a line break.
+std::string csvRow(const JudgedPoint &p, const std::string &bench = "");
 
 // Appends the row to the file (the header first when the file is empty or
 // new). False when the file cannot be written.
-bool appendCsvRow(const std::string &path, const JudgedPoint &p);
+bool appendCsvRow(const std::string &path, const JudgedPoint &p, const std::string &bench = "");
+
+// The CSV a protocol's rows go to: the one beside it ("ortav.csv"), unless
+// that file was begun with other columns (by another version of the program):
+// then the first of "ortav-2.csv", "ortav-3.csv", ... that is new or has the
+// current columns, so that no file ever holds rows of two shapes.
+std::string csvBesideProtocol(const std::string &protocolPath);
 
 } // namespace ortav::calib

@@ -82,7 +82,7 @@ void verificationRunStarted() {
     g_run.benchName = g_run.simulated ? ortav::visa::benchName() : "";
     if (logFile > 0) {
         g_run.protocol = logFileName;
-        g_run.csv = besideProtocol(logFileName, ".csv");
+        g_run.csv = csvBesideProtocol(logFileName);
     }
     if (hasPointList(hardVersion))
         g_run.expected =

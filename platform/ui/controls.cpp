@@ -302,7 +302,10 @@ void applyColours(Control &c) {
     pal.setColor(QPalette::Disabled, QPalette::Text, QColor(0x90, 0x90, 0x90));
     pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x90, 0x90, 0x90));
     pal.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x90, 0x90, 0x90));
-    if (c.spec.textBgColor >= 0) {
+    if (c.spec.textBgColor >= 0 && c.spec.kind == CTRL_TEXT_MSG) {
+        pal.setColor(QPalette::Window, colour(c.spec.textBgColor));
+        w->setAutoFillBackground(true);
+    } else if (c.spec.textBgColor >= 0) {
         pal.setColor(QPalette::Base, colour(c.spec.textBgColor));
     } else if (c.spec.kind == CTRL_NUMERIC_INDICATOR || c.spec.kind == CTRL_STRING_INDICATOR) {
         pal.setColor(QPalette::Base, QColor(0xF4, 0xF2, 0xEC));

@@ -85,6 +85,27 @@ TEST(ResultsFiles, CsvIsAppendedWithOneHeader) {
     EXPECT_FALSE(appendCsvRow(dir.file("missing/r.csv"), point(1, 1, 1, 1, 1, false)));
 }
 
+TEST(ResultsFiles, BenchColumnAndAFileOfOtherColumns) {
+    const JudgedPoint p = point(1, 1, 100, 100.05, 0.1, false);
+    const std::string plain = csvRow(p), named = csvRow(p, "Стенд \"А\", 2");
+    EXPECT_EQ(plain.substr(plain.size() - 6), "pass,\n"); // a real VISA: empty
+    EXPECT_EQ(named.substr(named.find("pass,")), "pass,\"Стенд \"\"А\"\", 2\"\n");
+    EXPECT_EQ(std::string(kCsvHeader).substr(std::string(kCsvHeader).rfind(',')), ",bench\n");
+
+    // A file begun with other columns keeps its shape: the rows go beside it.
+    TempDir dir;
+    const std::string before = "time,channel,verdict\n2026-01-01T00:00:00,1,pass\n";
+    std::ofstream(dir.file("old.csv"), std::ios::binary) << before;
+    EXPECT_EQ(csvBesideProtocol(dir.file("old.log")), dir.file("old-2.csv"));
+    ASSERT_TRUE(appendCsvRow(csvBesideProtocol(dir.file("old.log")), p, "b"));
+    EXPECT_EQ(csvBesideProtocol(dir.file("old.log")), dir.file("old-2.csv"));
+    EXPECT_EQ(readAll(dir.file("old.csv")), before);
+    EXPECT_EQ(readAll(dir.file("old-2.csv")), std::string(kCsvHeader) + csvRow(p, "b"));
+    std::ofstream(dir.file("empty.csv"), std::ios::binary);
+    EXPECT_EQ(csvBesideProtocol(dir.file("empty.log")), dir.file("empty.csv"));
+    EXPECT_EQ(csvBesideProtocol(dir.file("new.log")), dir.file("new.csv"));
+}
+
 TEST(ResultsFiles, SummaryVerdictAndCounts) {
     RunSummary s;
     s.expected = 3;

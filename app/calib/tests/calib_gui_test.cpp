@@ -794,6 +794,11 @@ private slots:
         QVERIFY(judge(100.0, 100.5));
         drawsTable(PP_TABLE_R);
         QVERIFY(rows(PP_TABLE_R) == 3 + 86 + 1);
+        // Every row of the CSV names the simulated bench in its last column.
+        const std::vector<std::string> csv = split(slurp(dir / "ortav.csv"), "\n");
+        QCOMPARE(int(csv.size()), 1 + 3 + 3 + 94 + 1 + 1);
+        for (std::size_t i = 1; i + 1 < csv.size(); ++i)
+            QVERIFY2(csv[i].ends_with(",Калибровочный стенд"), csv[i].c_str());
 
         // Saved for a report: wide enough, titled with the module, the date
         // and the simulated bench.
