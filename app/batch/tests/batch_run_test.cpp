@@ -115,9 +115,12 @@ struct CsvRow {
 std::vector<CsvRow> readCsv(const QString &path) {
     std::vector<CsvRow> rows;
     const QStringList lines = QString::fromStdString(readAll(path)).split('\n', Qt::SkipEmptyParts);
+    if (lines.isEmpty() || lines[0] + '\n' != QString(ortav::calib::kCsvHeader))
+        return rows;
+    const qsizetype columns = lines[0].split(',').size();
     for (int i = 1; i < lines.size(); ++i) {
         const QStringList f = lines[i].split(',');
-        if (f.size() != 9)
+        if (f.size() != columns)
             continue;
         rows.push_back({f[1].toInt(), f[2] == "resistance" ? 1 : 2, f[4].toDouble(),
                         f[5].toDouble(), f[6].toDouble(), f[7].toDouble(), f[8] == "fail"});
