@@ -7,6 +7,7 @@
 #include "carrik.h"
 #include "instruments.h"
 #include "linked_parts.h"
+#include "long_run.h"
 #include "ortav.h"
 #include "p_ortav.h"
 #include "panels.h"
@@ -157,13 +158,16 @@ int startUp(int argc, char *argv[]) {
     // Every run from here on goes into the results database.
     ortav::recording::start();
 
-    // 4.
+    // 4. Waits of long runs keep the windows drawn from now on.
+    installResponsiveWaits();
     DisplayPanel(mp);
     // 5, 6. The integrity line of ortav_math (DisplayAbout repeats it).
     showMathIntegrity();
     DisplayAbout();
-    // 7.
+    // 7. Locked or silent resources can take seconds: the operator sees why.
+    longRunBegin("\nПоиск инструментов…\n", 0, false);
     FindVISAinstruments();
+    longRunEnd();
     // 8. No module is open yet: IFix still holds zeros.
     for (int point = 1; point <= 2; ++point)
         for (int chan = 1; chan <= 2; ++chan)

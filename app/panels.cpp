@@ -134,10 +134,10 @@ PanelSpec about() {
                  .kind = CTRL_STRING_INDICATOR,
                  .label = "Метрологически значимая часть",
                  .top = 194,
-                 .left = 12,
+                 .left = 8,
                  .height = 22,
-                 .width = 340,
-                 .fontSize = 10});
+                 .width = 348,
+                 .fontSize = 9});
     c.push_back({.id = ABOUT_COMMANDBUTTON,
                  .constant = "COMMANDBUTTON",
                  .kind = CTRL_COMMAND_BUTTON,
@@ -194,7 +194,7 @@ PanelSpec cp() {
                  .kind = CTRL_TABLE,
                  .top = 6,
                  .left = 6,
-                 .height = 280,
+                 .height = 364,
                  .width = 316,
                  .callback = selectR,
                  .precision = 4,
@@ -204,7 +204,8 @@ PanelSpec cp() {
                  .columnLabels = {"канал 1", "канал 2"},
                  .corner = "Ом \\ канал",
                  .rowLabelWidth = 84,
-                 .cellsEditable = true});
+                 .cellsEditable = true,
+                 .visibleRows = 19});
     c.push_back({.id = CP_TABLE_I,
                  .constant = "TABLE_I",
                  .kind = CTRL_TABLE,
@@ -525,12 +526,12 @@ PanelSpec mainPanel() {
                  .kind = CTRL_ON_OFF,
                  .label = "Автоматические\nизмерения",
                  .top = 446,
-                 .left = 572,
+                 .left = 574,
                  .height = 40,
-                 .width = 98,
+                 .width = 92,
                  .callback = auto_measureCB,
                  .visible = false,
-                 .fontSize = 9});
+                 .fontSize = 8});
     return p;
 }
 

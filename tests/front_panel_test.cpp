@@ -4,6 +4,7 @@
 // message panel.
 #include "front_panel_harness.h"
 
+#include "embed.h"
 #include "kelmor_crc32.h"
 #include "linked_parts.h"
 #include "msgp.h"
@@ -11,6 +12,7 @@
 #include "panels.h"
 #include "visa_library.h"
 
+#include <QTableWidget>
 #include <QtTest>
 
 #include <tuple>
@@ -253,6 +255,21 @@ private slots:
         QCOMPARE(simulatedBandText(""), std::string("ИМИТАЦИЯ стенда"));
     }
 
+    // The calibration sheet shows all 19 rows of its table without scrolling.
+    void everyCalibrationRowIsInSight() {
+        QCOMPARE(start(), 0);
+        QVERIFY(ui::test::selectTab(mp, tabCtrl, 0));
+        ProcessSystemEvents();
+        auto *t = qobject_cast<QTableWidget *>(CtrlWidget(cpPanel, CP_TABLE));
+        QVERIFY(t != nullptr);
+        QCOMPARE(t->rowCount(), 19);
+        QVERIFY2(t->rowViewportPosition(18) + t->rowHeight(18) <= t->viewport()->height(),
+                 qPrintable(QString("row 19 ends at %1 of %2")
+                                .arg(t->rowViewportPosition(18) + t->rowHeight(18))
+                                .arg(t->viewport()->height())));
+        QVERIFY(t->geometry().bottom() < t->parentWidget()->height());
+    }
+
     // After an open that fails, the tables show no module's coefficients.
     void aFailedOpenEmptiesTheCoefficientTables() {
         QCOMPARE(start(vxiCarrier("      1:\n        type: ortav\n"
@@ -475,7 +492,7 @@ private slots:
         QCOMPARE(text(aboutPanel, ABOUT_SOFT_VERSION), std::string("1.7.0"));
         QCOMPARE(text(aboutPanel, ABOUT_DRVR_VERSION), std::string("1.3.0"));
         QString cert = QString::fromStdString(text(aboutPanel, ABOUT_CERT_MSG));
-        QVERIFY2(QRegularExpression("^ortav_math\\.dll, версия:.+, дата:.+, CRC32=[0-9A-F]{8}$")
+        QVERIFY2(QRegularExpression("^libortav_math\\.so, версия:.+, дата:.+, CRC32=[0-9A-F]{8}$")
                      .match(cert)
                      .hasMatch(),
                  qPrintable(cert));

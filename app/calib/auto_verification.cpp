@@ -4,13 +4,14 @@
 
 #include "delay.h"
 #include "front_panel.h"
+#include "long_run.h"
 #include "p_ortav.h"
 #include "points.h"
 #include "protocol_text.h"
 #include "run_stop.h"
 #include "si_calls.h"
-#include "verification_run.h"
 #include "userint.h"
+#include "verification_run.h"
 
 #include <cstdio>
 
@@ -24,6 +25,7 @@ constexpr short kFuncResistance = 2;
 constexpr short kFuncVoltage = 5;
 
 bool g_running = false;
+int g_point = 0; // the point the run works on, from 1
 
 // How a pass ended: to its last point, early (the run ends without a verdict)
 // or on a stop request.
@@ -45,6 +47,7 @@ PassEnd resistancePass(short chan) {
     for (const double P : ortav::calib::resistancePoints(hardVersion)) {
         if (ortav::calib::runStopRequested())
             return PassEnd::Stopped;
+        longRunPoint(++g_point);
         SetCtrlVal(ppPanel, PP_R_Z, P);
         SetCtrlVal(ppPanel, PP_R_I, P);
         measSetResRange(P);
@@ -71,6 +74,7 @@ PassEnd currentPass(short chan, ViStatus *status) {
     for (const double P : ortav::calib::currentPoints()) {
         if (ortav::calib::runStopRequested())
             return PassEnd::Stopped;
+        longRunPoint(++g_point);
         DeviceData *rec = nullptr;
         if (const ViStatus s = moduleCheck(&rec); s != 0) {
             *status = s;
@@ -100,6 +104,7 @@ PassEnd currentPass(short chan, ViStatus *status) {
 // A stop request: outputs disconnected, and the records say the run was cut short.
 void stopped() {
     using namespace ortav::calib;
+    longRunEnd();
     ortav_reset(mvi);
     WriteLOG(logFile, "%s\n", kClosingInterrupted);
     verificationRunInterrupted();
@@ -129,6 +134,7 @@ int run() {
             return status;
     }
     using namespace ortav::calib;
+    longRunEnd();
     verificationRunEnded(true);
     if (povFailed) {
         WriteLOG(logFile, "%s\n", kClosingFailed);
@@ -161,7 +167,12 @@ int autoVerification() {
     // Each run judges its own points: one that ended early leaves nothing behind.
     povFailed = 0;
     ortav::calib::verificationRunStarted();
+    g_point = 0;
+    const int points = static_cast<int>(2 * ortav::calib::resistancePoints(hardVersion).size() +
+                                        2 * ortav::calib::currentPoints().size());
+    longRunBegin("\r\nИДЕТ АВТОПОВЕРКА\r\n", points, true);
     const int r = run();
+    longRunEnd();
     ortav::calib::verificationRunEnded(false); // ended early; nothing when the verdict came
     g_running = false;
     return r;

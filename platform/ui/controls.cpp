@@ -163,6 +163,11 @@ QWidget *makeWidget(Panel &p, Control &c) {
     }
     case CTRL_LIST_BOX: {
         auto *l = new QListWidget(content);
+        // A long entry wraps rather than hiding behind a horizontal scroll bar.
+        l->setWordWrap(true);
+        l->setTextElideMode(Qt::ElideNone);
+        l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        l->setResizeMode(QListView::Adjust);
         QObject::connect(l, &QListWidget::currentRowChanged,
                          [ph, id](int) { fire(ph, id, EVENT_VAL_CHANGED); });
         QObject::connect(l, &QListWidget::itemActivated,
@@ -183,7 +188,12 @@ QWidget *makeWidget(Panel &p, Control &c) {
         t->setRowCount(s.rows);
         t->setColumnCount(s.columns);
         t->verticalHeader()->setFixedWidth(s.rowLabelWidth);
-        t->verticalHeader()->setDefaultSectionSize(20);
+        // Rows as low as it takes to show visibleRows of them without scrolling.
+        const int header = 24, frame = 4;
+        t->verticalHeader()->setMinimumSectionSize(16);
+        t->verticalHeader()->setDefaultSectionSize(
+            s.visibleRows > 0 ? std::clamp((s.height - header - frame) / s.visibleRows, 16, 20)
+                              : 20);
         t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         t->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -794,6 +804,11 @@ int GetCtrlAttribute(int p, int id, int attribute, int *value) {
         *value = std::max(1, (t->height() - textBoxChrome(t)) / lineHeight(t));
         return 0;
     }
+    case ATTR_MAX_VALUE:
+        if (c->spec.kind != CTRL_PROGRESS)
+            return UIE_BAD_ATTRIBUTE;
+        *value = static_cast<QProgressBar *>(w)->maximum();
+        return 0;
     default:
         return UIE_BAD_ATTRIBUTE;
     }

@@ -1,6 +1,7 @@
 // The run time: start, event processing, nested waits, the wait cursor and the
 // popups. Popups and waits ask the test responder first when one is installed.
 #include "internal.h"
+#include "widgets.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -203,6 +204,63 @@ int WaitUntilImpl(const char *what, int p, bool (*done)(void *), void *ctx) {
     while (!done(ctx))
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return 1;
+}
+
+namespace {
+
+int g_inputOnlyTo = 0;
+
+bool isOperatorInput(QEvent::Type t) {
+    switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Drops operator input to every panel window but the one allowed and the popups.
+class InputGate : public QObject {
+public:
+    bool eventFilter(QObject *target, QEvent *e) override {
+        if (g_inputOnlyTo == 0 || !isOperatorInput(e->type()) || !target->isWidgetType())
+            return false;
+        auto *window = dynamic_cast<PanelWindow *>(static_cast<QWidget *>(target)->window());
+        if (window == nullptr)
+            return false; // message boxes, file dialogues, menus of their own
+        const int handle = window->handle();
+        if (handle == g_inputOnlyTo)
+            return false;
+        for (int p : popups())
+            if (p == handle)
+                return false;
+        return true;
+    }
+};
+
+} // namespace
+
+void SetInputOnlyTo(int panel) {
+    static InputGate *gate = nullptr;
+    if (gate == nullptr && QApplication::instance() != nullptr) {
+        gate = new InputGate;
+        gate->setParent(QApplication::instance());
+        QApplication::instance()->installEventFilter(gate);
+    }
+    g_inputOnlyTo = panel;
+}
+
+int GetInputOnlyTo() {
+    return g_inputOnlyTo;
 }
 
 void SetWaitCursor(int on) {

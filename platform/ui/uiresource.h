@@ -51,7 +51,7 @@ struct ControlSpec {
     std::string corner{};
     int rowLabelWidth = 70;
     bool cellsEditable = false;
-    int visibleRows = 0;
+    int visibleRows = 0; // rows shown without scrolling (their height follows); 0: the usual rows
     std::vector<int> columnWidths{}; // pixels; the rest share what is left
 };
 

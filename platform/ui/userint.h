@@ -119,6 +119,12 @@ template <class F> int WaitUntil(const char *what, int panel, F done) {
         what, panel, [](void *c) { return static_cast<bool>((*static_cast<F *>(c))()); }, &done);
 }
 
+// While a long operation runs: operator input (mouse, keys, wheel, shortcuts)
+// reaches only this panel and the popups and dialogues shown over it; windows
+// are still drawn and their close boxes still answered. 0: input everywhere.
+void SetInputOnlyTo(int panel);
+int GetInputOnlyTo();
+
 void SetWaitCursor(int on);
 int GetWaitCursor();
 

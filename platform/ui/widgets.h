@@ -14,6 +14,7 @@ namespace ui::detail {
 class PanelWindow : public QWidget {
 public:
     explicit PanelWindow(int handle) : QWidget(nullptr, Qt::Window), handle_(handle) {}
+    int handle() const { return handle_; }
 
 protected:
     void closeEvent(QCloseEvent *e) override;
