@@ -71,7 +71,7 @@ TEST(ResultsFiles, CsvRowsGiveBackTheJudgedNumbersUnderADecimalCommaLocale) {
     EXPECT_EQ(row.back(), '\n');
     // The shortest text that gives the same double back.
     const std::string shortest = csvRow(point(1, 2, 2.78, 0.7, 1e-5, false));
-    EXPECT_EQ(shortest.substr(shortest.find(',') + 1), "1,current,mA,2.78,0.7,-2.08,1e-05,pass\n");
+    EXPECT_EQ(shortest.substr(shortest.find(',') + 1), "1,current,mA,2.78,0.7,-2.08,1e-05,pass,\n");
 }
 
 TEST(ResultsFiles, CsvIsAppendedWithOneHeader) {
