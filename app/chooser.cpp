@@ -90,6 +90,7 @@ int BuildSI(const char *title) {
     InstallCtrlCallback(p, cancel, siCancelCB, nullptr);
     InstallCtrlCallback(p, list, siListCB, nullptr);
     SetPanelAttribute(p, ATTR_CLOSE_CTRL, cancel);
+    SetPanelAttribute(p, ATTR_DEFAULT_CTRL, ok);
     return p;
 }
 

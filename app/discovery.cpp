@@ -2,9 +2,11 @@
 // by their VXI maker and model or by their "*IDN?" reply, and the mezzanines on
 // each are asked for through the carrier driver, bound by name.
 #include "instruments.h"
+#include "long_run.h"
 
 #include "library.h"
 #include "text_limits.h"
+#include "userint.h"
 #include "visa.h"
 
 #include <cstdio>
@@ -218,6 +220,8 @@ int FindVISAinstruments() {
             }
             viClose(instr);
         }
+        if (longRunActive())
+            ProcessSystemEvents(); // drawn between resources that take their time
         if (i + 1 < count) {
             st = viFindNext(list, name);
             if (st < 0) {

@@ -52,8 +52,10 @@ void shutDown();
 // The whole program: startUp, the event loop, shutDown. 0, or -1 as startUp.
 int ortavMain(int argc, char *argv[]);
 
-// Whether this run drives the simulated bench (shown in the main panel's title).
+// Whether this run drives the simulated bench (shown in the main panel's title
+// and in a coloured band on it).
 bool simulatedBench();
+std::string simulatedBandText(const std::string &benchName);
 
 void closeAll(int full);
 int DisplayAbout();

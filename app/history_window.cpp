@@ -290,7 +290,7 @@ std::string runCsv(const RunRecord &run) {
         j.deviation = p.deviation;
         j.permitted = p.permitted;
         j.failed = p.failed;
-        s += ortav::calib::csvRow(j);
+        s += ortav::calib::csvRow(j, run.simulated ? run.bench : "");
     }
     return s;
 }

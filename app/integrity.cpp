@@ -69,9 +69,11 @@ void showMathIntegrity() {
         char date[KELMOR_DATE_SIZE] = "";
         GetFInfo(m.file.c_str(), version, date, nullptr, nullptr);
         char line[256];
-        // The CRC of the file as it lies on disk, as any other checker of the file computes it.
-        std::snprintf(line, sizeof line, "ortav_math.dll, версия:%s, дата:%s, CRC32=%08X", version,
-                      date, static_cast<unsigned>(m.whole));
+        // The CRC of the file as it lies on disk, as any other checker of the file computes it;
+        // the file named as it is on this system, so that the operator can find it.
+        const std::string file = m.file.substr(m.file.rfind('/') + 1);
+        std::snprintf(line, sizeof line, "%s, версия:%s, дата:%s, CRC32=%08X", file.c_str(),
+                      version, date, static_cast<unsigned>(m.whole));
         SetCtrlVal(aboutPanel, ABOUT_CERT_MSG, line);
     }
 }

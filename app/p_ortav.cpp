@@ -7,6 +7,7 @@
 #include "carrik.h"
 #include "instruments.h"
 #include "linked_parts.h"
+#include "long_run.h"
 #include "ortav.h"
 #include "p_ortav.h"
 #include "panels.h"
@@ -96,13 +97,31 @@ static int chooseBench(int argc, char *argv[]) {
     return 0;
 }
 
+// The band's text, the bench's name cut to what the band shows.
+std::string simulatedBandText(const std::string &benchName) {
+    constexpr std::size_t kShown = 16; // characters of the name that fit the band
+    std::string name;
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < benchName.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(benchName[i]);
+        if ((c & 0xC0) != 0x80 && ++chars > kShown) {
+            name += "…";
+            break;
+        }
+        name += benchName[i];
+    }
+    return name.empty() ? "ИМИТАЦИЯ стенда" : "ИМИТАЦИЯ: стенд " + name;
+}
+
 static void markSimulated() {
+    SetCtrlAttribute(mp, MP_SIM_BAND, ATTR_VISIBLE, g_simulated ? 1 : 0);
     if (!g_simulated)
         return;
     std::string title = "ORTAV — имитация стенда";
     if (!g_benchName.empty())
         title += " (" + g_benchName + ")";
     SetPanelAttribute(mp, ATTR_TITLE, title.c_str());
+    SetCtrlVal(mp, MP_SIM_BAND, simulatedBandText(g_benchName).c_str());
 }
 
 // ---- start-up --------------------------------------------------------------------------------
@@ -139,13 +158,16 @@ int startUp(int argc, char *argv[]) {
     // Every run from here on goes into the results database.
     ortav::recording::start();
 
-    // 4.
+    // 4. Waits of long runs keep the windows drawn from now on.
+    installResponsiveWaits();
     DisplayPanel(mp);
     // 5, 6. The integrity line of ortav_math (DisplayAbout repeats it).
     showMathIntegrity();
     DisplayAbout();
-    // 7.
+    // 7. Locked or silent resources can take seconds: the operator sees why.
+    longRunBegin("\nПоиск инструментов…\n", 0, false);
     FindVISAinstruments();
+    longRunEnd();
     // 8. No module is open yet: IFix still holds zeros.
     for (int point = 1; point <= 2; ++point)
         for (int chan = 1; chan <= 2; ++chan)

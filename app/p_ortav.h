@@ -65,6 +65,7 @@
 #define MP_DECORATION_2 20
 #define MP_DECORATION_3 21
 #define MP_ASSET 22
+#define MP_SIM_BAND 23 // "ИМИТАЦИЯ: стенд ..." on a simulated bench (not in the original resource)
 
 // Verification sheet.
 #define PP_MODE 2

@@ -24,28 +24,32 @@ const std::vector<std::string> kCpTableRows{
     "307.2 E+3", "614.4 E+3", "1.229 E+6", "2.458 E+6", "R0"};
 
 ui::MenuBarSpec menuBar() {
-    return {.id = MENU,
-            .constant = "MENU",
-            .menus = {{.id = MENU_INSTR,
-                       .constant = "INSTR",
-                       .label = "Инструмент",
-                       .items = {{MENU_INSTR_SELECT, "SELECT", "Выбор инструмента..."},
-                                 {MENU_INSTR_SELECT_HP, "SELECT_HP", "Выбор инструмента контроля"},
-                                 {MENU_INSTR_OSNOWN, "OSNOWN", "Основная панель..."},
-                                 {0, "", ""},
-                                 {MENU_INSTR_EXIT, "EXIT", "Выход"}}},
-                      {.id = MENU_EXE,
-                       .constant = "EXE",
-                       .label = "Выполнить...",
-                       .items = {{MENU_EXE_CALIBR, "CALIBR", "Калибровку автоматически"},
-                                 {MENU_EXE_RESET, "RESET", "Сброс"},
-                                 {MENU_EXE_SELFTEST, "SELFTEST", "Самоконтроль"}}},
-                      {.id = MENU_HELP,
-                       .constant = "HELP",
-                       .label = "Справка",
-                       .items = {{MENU_HELP_ABOUT, "ABOUT", "О программе"},
-                                 {MENU_HELP_HISTORY, "HISTORY", "История"}}}},
-            .callback = MenuCallback};
+    return {
+        .id = MENU,
+        .constant = "MENU",
+        .menus = {{.id = MENU_INSTR,
+                   .constant = "INSTR",
+                   .label = "Инструмент",
+                   .items = {{MENU_INSTR_SELECT, "SELECT", "Выбор инструмента...", "В"},
+                             {MENU_INSTR_SELECT_HP, "SELECT_HP", "Выбор инструмента контроля", "к"},
+                             {MENU_INSTR_OSNOWN, "OSNOWN", "Основная панель...", "О"},
+                             {0, "", ""},
+                             {MENU_INSTR_EXIT, "EXIT", "Выход", "х"}},
+                   .accessKey = "И"},
+                  {.id = MENU_EXE,
+                   .constant = "EXE",
+                   .label = "Выполнить...",
+                   .items = {{MENU_EXE_CALIBR, "CALIBR", "Калибровку автоматически", "К"},
+                             {MENU_EXE_RESET, "RESET", "Сброс", "б"},
+                             {MENU_EXE_SELFTEST, "SELFTEST", "Самоконтроль", "С"}},
+                   .accessKey = "В"},
+                  {.id = MENU_HELP,
+                   .constant = "HELP",
+                   .label = "Справка",
+                   .items = {{MENU_HELP_ABOUT, "ABOUT", "О программе", "О"},
+                              {MENU_HELP_HISTORY, "HISTORY", "История", "И"}},
+                   .accessKey = "С"}},
+        .callback = MenuCallback};
 }
 
 PanelSpec about() {
@@ -54,7 +58,9 @@ PanelSpec about() {
                 .title = "О программе...",
                 .width = 364,
                 .height = 265,
-                .backColor = 0xD4D0C8};
+                .backColor = 0xD4D0C8,
+                .closeCtrl = ABOUT_COMMANDBUTTON,
+                .defaultCtrl = ABOUT_COMMANDBUTTON};
     auto &c = p.controls;
     c.push_back({.id = ABOUT_DECORATION,
                  .constant = "DECORATION",
@@ -128,10 +134,10 @@ PanelSpec about() {
                  .kind = CTRL_STRING_INDICATOR,
                  .label = "Метрологически значимая часть",
                  .top = 194,
-                 .left = 12,
+                 .left = 8,
                  .height = 22,
-                 .width = 340,
-                 .fontSize = 10});
+                 .width = 348,
+                 .fontSize = 9});
     c.push_back({.id = ABOUT_COMMANDBUTTON,
                  .constant = "COMMANDBUTTON",
                  .kind = CTRL_COMMAND_BUTTON,
@@ -150,7 +156,9 @@ PanelSpec chlp() {
                 .title = "Поверка",
                 .width = 640,
                 .height = 469,
-                .backColor = kGreyPanel};
+                .backColor = kGreyPanel,
+                .closeCtrl = CHLP_COMMANDBUTTON_2,
+                .defaultCtrl = CHLP_COMMANDBUTTON_2};
     p.controls.push_back({.id = CHLP_LOG,
                           .constant = "LOG",
                           .kind = CTRL_TEXT_BOX,
@@ -186,7 +194,7 @@ PanelSpec cp() {
                  .kind = CTRL_TABLE,
                  .top = 6,
                  .left = 6,
-                 .height = 280,
+                 .height = 364,
                  .width = 316,
                  .callback = selectR,
                  .precision = 4,
@@ -196,7 +204,8 @@ PanelSpec cp() {
                  .columnLabels = {"канал 1", "канал 2"},
                  .corner = "Ом \\ канал",
                  .rowLabelWidth = 84,
-                 .cellsEditable = true});
+                 .cellsEditable = true,
+                 .visibleRows = 19});
     c.push_back({.id = CP_TABLE_I,
                  .constant = "TABLE_I",
                  .kind = CTRL_TABLE,
@@ -257,7 +266,9 @@ PanelSpec dp() {
                 .title = "Измерьте точное значение",
                 .width = 282,
                 .height = 145,
-                .backColor = kGreyPanel};
+                .backColor = kGreyPanel,
+                .closeCtrl = DP_COMMANDBUTTON_2,
+                .defaultCtrl = DP_OK};
     auto &c = p.controls;
     c.push_back({.id = DP_CHAN,
                  .constant = "CHAN",
@@ -359,8 +370,21 @@ PanelSpec mainPanel() {
                  .top = 48,
                  .left = 92,
                  .height = 18,
-                 .width = 200,
+                 .width = 128,
                  .textColor = 0x404040});
+    // Shown only on a simulated bench, so that nobody takes its results for a module's.
+    c.push_back({.id = MP_SIM_BAND,
+                 .constant = "SIM_BAND",
+                 .kind = CTRL_TEXT_MSG,
+                 .top = 47,
+                 .left = 222,
+                 .height = 20,
+                 .width = 210,
+                 .visible = false,
+                 .textColor = 0x202020,
+                 .textBgColor = 0xFFB000,
+                 .fontSize = 10,
+                 .centred = true});
     c.push_back({.id = MP_SELFTEST,
                  .constant = "SELFTEST",
                  .kind = CTRL_COMMAND_BUTTON,
@@ -501,12 +525,12 @@ PanelSpec mainPanel() {
                  .kind = CTRL_ON_OFF,
                  .label = "Автоматические\nизмерения",
                  .top = 446,
-                 .left = 572,
+                 .left = 574,
                  .height = 40,
-                 .width = 98,
+                 .width = 92,
                  .callback = auto_measureCB,
                  .visible = false,
-                 .fontSize = 9});
+                 .fontSize = 8});
     // The open module's asset number, for the results database.
     c.push_back({.id = MP_ASSET,
                  .constant = "ASSET",

@@ -1,6 +1,7 @@
 // Opening the carrier the operator chose and the module on it.
 #include "instruments.h"
 
+#include "calib.h"
 #include "carrik.h"
 #include "front_panel.h"
 #include "linked_parts.h"
@@ -39,6 +40,7 @@ void SelMez() {
     }
     if (carrik_init(entry->Address, 1, 1, &carrierSession) < 0) {
         carrierSession = 0;
+        clearCoeffTables();
         MessagePopup("", "          Ошибка инициализации.\n"
                          "Устройство занято либо не сконфигурировано\n"
                          "          Менеджером Ресурсов.");
@@ -62,6 +64,7 @@ void SelMez() {
         ++items;
     }
     if (items == 0) {
+        clearCoeffTables();
         MessagePopup("", "нет наших мезонинов на базе");
         return;
     }
@@ -93,6 +96,9 @@ int selMezonin(int, int, int event, void *, int, int) {
     ViStatus s = ortav_init(carrierSession, static_cast<ViUInt16>(p), 1, 1, &mvi);
     if (s != 0)
         error("ortav_init", s);
+    // Only a module that opened shows its coefficients; the previous module's stay nowhere.
+    if (s != 0)
+        clearCoeffTables();
     if (mvi != 0) {
         ViAttrState value = 0;
         DeviceData *rec = nullptr;

@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   binutils
   dpkg-dev file
-  locales-all
+  locales-all qt6-translations-l10n
   python3-pyvisa
   libqt6sql6-sqlite libqt6sql6-psql postgresql
 )

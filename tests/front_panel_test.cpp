@@ -4,13 +4,18 @@
 // message panel.
 #include "front_panel_harness.h"
 
+#include "embed.h"
 #include "kelmor_crc32.h"
 #include "linked_parts.h"
 #include "msgp.h"
 #include "ortav.h"
 #include "panels.h"
+#include "visa_library.h"
 
+#include <QTableWidget>
 #include <QtTest>
+
+#include <tuple>
 
 using namespace harness;
 
@@ -238,6 +243,53 @@ private slots:
         QCOMPARE(number(mp, MP_LED), 0.0);
     }
 
+    // The simulated bench is marked on the panel itself, not only in a title
+    // bar that a screen without a window manager never shows.
+    void theSimulatedBenchIsMarkedOnThePanel() {
+        QCOMPARE(start(), 0);
+        QVERIFY(ui::test::isShown(mp, MP_SIM_BAND));
+        QCOMPARE(text(mp, MP_SIM_BAND), simulatedBandText(ortav::visa::benchName()));
+        QCOMPARE(simulatedBandText("Стенд 3"), std::string("ИМИТАЦИЯ: стенд Стенд 3"));
+        QCOMPARE(simulatedBandText("Калибровочный стенд цеха 4"),
+                 std::string("ИМИТАЦИЯ: стенд Калибровочный ст…"));
+        QCOMPARE(simulatedBandText(""), std::string("ИМИТАЦИЯ стенда"));
+    }
+
+    // The calibration sheet shows all 19 rows of its table without scrolling.
+    void everyCalibrationRowIsInSight() {
+        QCOMPARE(start(), 0);
+        QVERIFY(ui::test::selectTab(mp, tabCtrl, 0));
+        ProcessSystemEvents();
+        auto *t = qobject_cast<QTableWidget *>(CtrlWidget(cpPanel, CP_TABLE));
+        QVERIFY(t != nullptr);
+        QCOMPARE(t->rowCount(), 19);
+        QVERIFY2(t->rowViewportPosition(18) + t->rowHeight(18) <= t->viewport()->height(),
+                 qPrintable(QString("row 19 ends at %1 of %2")
+                                .arg(t->rowViewportPosition(18) + t->rowHeight(18))
+                                .arg(t->viewport()->height())));
+        QVERIFY(t->geometry().bottom() < t->parentWidget()->height());
+    }
+
+    // After an open that fails, the tables show no module's coefficients.
+    void aFailedOpenEmptiesTheCoefficientTables() {
+        QCOMPARE(start(vxiCarrier("      1:\n        type: ortav\n"
+                                  "      2:\n        type: ortav\n"
+                                  "        faults: {id: 0x0010}\n")),
+                 0);
+        QVERIFY(mvi != 0);
+        std::string shown;
+        GetTableCellVal(cpPanel, CP_TABLE, MakePoint(1, 1), shown);
+        QVERIFY(!shown.empty());
+        QVERIFY(ui::test::choose(mp, MP_MEZ_NUM, 1));
+        QVERIFY(ui::test::activate(mp, MP_MEZ_NUM, 1));
+        QCOMPARE(mvi, ViSession(0));
+        for (auto [table, column, row] : {std::tuple{CP_TABLE, 1, 1}, std::tuple{CP_TABLE, 2, 19},
+                                          std::tuple{CP_TABLE_I, 1, 1}}) {
+            GetTableCellVal(cpPanel, table, MakePoint(column, row), shown);
+            QVERIFY2(shown.empty(), shown.c_str());
+        }
+    }
+
     void statusLineTextsAndColours_data() {
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("expected");
@@ -440,7 +492,7 @@ private slots:
         QCOMPARE(text(aboutPanel, ABOUT_SOFT_VERSION), std::string("1.7.0"));
         QCOMPARE(text(aboutPanel, ABOUT_DRVR_VERSION), std::string("1.3.0"));
         QString cert = QString::fromStdString(text(aboutPanel, ABOUT_CERT_MSG));
-        QVERIFY2(QRegularExpression("^ortav_math\\.dll, версия:.+, дата:.+, CRC32=[0-9A-F]{8}$")
+        QVERIFY2(QRegularExpression("^libortav_math\\.so, версия:.+, дата:.+, CRC32=[0-9A-F]{8}$")
                      .match(cert)
                      .hasMatch(),
                  qPrintable(cert));

@@ -28,6 +28,7 @@ private slots:
         std::string title;
         GetPanelAttribute(mp, ATTR_TITLE, title);
         QCOMPARE(title, std::string("ORTAV")); // not the simulated bench
+        QVERIFY(!ui::test::isShown(mp, MP_SIM_BAND));
         stop();
         QVERIFY(ui::test::unanswered().empty());
     }

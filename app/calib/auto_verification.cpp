@@ -4,6 +4,7 @@
 
 #include "delay.h"
 #include "front_panel.h"
+#include "long_run.h"
 #include "p_ortav.h"
 #include "points.h"
 #include "protocol_text.h"
@@ -29,6 +30,7 @@ constexpr short kFuncResistance = 2;
 constexpr short kFuncVoltage = 5;
 
 bool g_running = false;
+int g_point = 0; // the point the run works on, from 1
 
 // How a pass ended: to its last point, early (the run ends without a verdict),
 // on a stop request, or because a result could not be recorded.
@@ -70,6 +72,7 @@ PassEnd resistancePass(short chan) {
     for (const double P : resistancePoints(hardVersion)) {
         if (const PassEnd e = beforePoint(); e != PassEnd::Done)
             return e;
+        longRunPoint(++g_point);
         SetCtrlVal(ppPanel, PP_R_Z, P);
         SetCtrlVal(ppPanel, PP_R_I, P);
         measSetResRange(P);
@@ -99,6 +102,7 @@ PassEnd currentPass(short chan, ViStatus *status) {
     for (const double P : currentPoints()) {
         if (const PassEnd e = beforePoint(); e != PassEnd::Done)
             return e;
+        longRunPoint(++g_point);
         DeviceData *rec = nullptr;
         if (const ViStatus s = moduleCheck(&rec); s != 0) {
             *status = s;
@@ -131,6 +135,7 @@ PassEnd currentPass(short chan, ViStatus *status) {
 // Cut short on request, or because results could not be recorded: outputs
 // disconnected, and the records say so.
 void endedShort(PassEnd why) {
+    longRunEnd();
     ortav_reset(mvi);
     povFailed = 0;
     if (why == PassEnd::Stopped) {
@@ -193,6 +198,7 @@ int run() {
         endedShort(PassEnd::Unrecorded);
         return 0;
     }
+    longRunEnd();
     verificationRunEnded(true);
     closing();
     return 0;
@@ -226,7 +232,12 @@ int autoVerification() {
     povFailed = 0;
     clearRecordFailure();
     verificationRunStarted();
+    g_point = 0;
+    const int points =
+        static_cast<int>(2 * resistancePoints(hardVersion).size() + 2 * currentPoints().size());
+    longRunBegin("\r\nИДЕТ АВТОПОВЕРКА\r\n", points, true);
     const int r = run();
+    longRunEnd();
     verificationRunEnded(false); // ended early; nothing when the verdict came
     unlockProtocolAfterRun();
     g_running = false;

@@ -26,6 +26,8 @@ void calibReset();
 // else 0 with the record.
 ViStatus moduleCheck(DeviceData **rec);
 void DisplayFlash(DeviceData *rec);
+// Empties both tables: no module's values are shown (an open that failed).
+void clearCoeffTables();
 // Tables to the record; computes the current gain and offset. Refuses (with a
 // message naming the cell, record untouched) cells that hold no usable number.
 int setFlash(DeviceData *rec);

@@ -7,6 +7,7 @@
 #include "cells.h"
 #include "delay.h"
 #include "front_panel.h"
+#include "long_run.h"
 #include "msgp.h"
 #include "p_ortav.h"
 #include "protocol_text.h"
@@ -24,6 +25,9 @@ namespace {
 
 const char *const kCalibTitle = "Калибровка ORTAV";
 const char *const kCalibrationInterrupted = "Калибровка прервана, коэффициенты в РПЗУ не записаны.";
+const char *const kCalibrationStoreReminder =
+    "Калибровка завершена. Коэффициенты только в таблицах: в модуль их записывает "
+    "«Записать flash».";
 constexpr double kCalibrateTolerance = 0.3; // one resistor in Calibrate
 constexpr double kSelectTolerance = 0.1;    // one resistor in selectR: "strongly different"
 constexpr double kSelectAccuracy = 0.01;    // below it no repeat is offered
@@ -96,12 +100,19 @@ bool g_calibrating = false;
 int calibrateRun(int chan, DeviceData *rec) {
     int ok = 1;
     double Ri = 0.0;
-    bool interrupted = false;
+    bool interrupted = false, completed = false;
+    int point = 0;
     // Looked at before each value: a stop request ends the run with the module reset.
-    const auto stopHere = [&interrupted] { return interrupted = ortav::calib::runStopRequested(); };
+    const auto stopHere = [&interrupted, &point] {
+        longRunPoint(++point);
+        return interrupted = ortav::calib::runStopRequested();
+    };
     const auto wanted = [chan](int c) { return chan == 0 || c == chan; };
+    const int channels = chan == 0 ? 2 : 1;
+    std::string statusBefore;
+    GetCtrlVal(mp, MP_MSG, statusBefore);
 
-    msgpDisplay("\r\nИДЕТ КАЛИБРОВКА\r\n");
+    longRunBegin("\r\nИДЕТ КАЛИБРОВКА\r\n", (ORTAV_RESISTORS + 3) * channels + 4, true);
     SetWaitCursor(1);
     configMultimeter(kFuncResistance);
     SetActiveCtrl(cpPanel, CP_TABLE);
@@ -208,11 +219,19 @@ int calibrateRun(int chan, DeviceData *rec) {
             ProcessSystemEvents();
         }
     }
+    completed = true;
 
 end:
     ortav_reset(mvi);
     SetWaitCursor(0);
-    msgpHide();
+    longRunEnd();
+    // The tables hold the new values; the module holds them only once stored.
+    std::string statusNow;
+    GetCtrlVal(mp, MP_MSG, statusNow);
+    if (completed && !interrupted && statusNow == statusBefore) { // a report of the run stays
+        SetCtrlVal(mp, MP_MSG, kCalibrationStoreReminder);
+        SetCtrlAttribute(mp, MP_MSG, ATTR_TEXT_COLOR, VAL_BLACK);
+    }
     ortav::calib::calibrationInterrupted(interrupted);
     if (interrupted) {
         ortav::calib::clearRunStop();

@@ -105,6 +105,11 @@ void DisplayFlash(DeviceData *rec) {
         SetTableCellVal(cpPanel, CP_TABLE_I, MakePoint(i % 2 + 1, i / 2 + 1), calCurrent[i]);
 }
 
+void clearCoeffTables() {
+    DefaultCtrl(cpPanel, CP_TABLE);
+    DefaultCtrl(cpPanel, CP_TABLE_I);
+}
+
 int readFlash(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT)
         return 0;

@@ -54,25 +54,63 @@ std::string uncertaintyColumns(const JudgedPoint &p) {
     return s + "," + verdictName(p.guarded);
 }
 
+std::string csvField(const std::string &text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+// A file that does not exist yet, is empty, or begins with the current header.
+bool takesCurrentRows(const std::string &path) {
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return true;
+    const std::string header = kCsvHeader;
+    std::string first(header.size(), '\0');
+    const std::size_t got = std::fread(first.data(), 1, first.size(), f);
+    std::fclose(f);
+    return got == 0 || (got == first.size() && first == header);
+}
+
 } // namespace
 
-std::string csvRow(const JudgedPoint &p) {
+std::string csvRow(const JudgedPoint &p, const std::string &bench) {
     char text[256];
-    std::snprintf(text, sizeof text, "%s,%d,%s,%s,%s,%s,%s,%s,%s,", isoTime(p.time).c_str(),
-                  p.chan, p.mode == 1 ? "resistance" : "current", p.mode == 1 ? "Ohm" : "mA",
+    std::snprintf(text, sizeof text, "%s,%d,%s,%s,%s,%s,%s,%s,%s,", isoTime(p.time).c_str(), p.chan,
+                  p.mode == 1 ? "resistance" : "current", p.mode == 1 ? "Ohm" : "mA",
                   shortest(p.set).c_str(), shortest(p.measured).c_str(),
                   shortest(p.deviation).c_str(), shortest(p.permitted).c_str(),
                   p.failed ? "fail" : "pass");
-    return text + uncertaintyColumns(p) + "\n";
+    return text + uncertaintyColumns(p) + "," + csvField(bench) + "\n";
 }
 
-bool appendCsvRow(const std::string &path, const JudgedPoint &p, int *error) {
+std::string csvBesideProtocol(const std::string &protocolPath) {
+    const std::string plain = besideProtocol(protocolPath, ".csv");
+    if (takesCurrentRows(plain))
+        return plain;
+    const std::string stem = plain.substr(0, plain.size() - 4);
+    for (int n = 2;; ++n) {
+        const std::string next = stem + "-" + std::to_string(n) + ".csv";
+        if (takesCurrentRows(next))
+            return next;
+    }
+}
+
+bool appendCsvRow(const std::string &path, const JudgedPoint &p, const std::string &bench,
+                  int *error) {
     const int fd = openForAppend(path.c_str(), error);
     if (fd < 0)
         return false;
     struct stat st {};
     const bool fresh = ::fstat(fd, &st) == 0 && st.st_size == 0;
-    bool ok = appendWhole(fd, (fresh ? std::string(kCsvHeader) : std::string()) + csvRow(p), error);
+    bool ok = appendWhole(fd, (fresh ? std::string(kCsvHeader) : std::string()) + csvRow(p, bench),
+                          error);
     // Like the protocol: a judged point reaches the disk during the next settle wait.
     if (ok && !syncInBackground(fd)) {
         ok = false;

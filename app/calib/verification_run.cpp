@@ -112,7 +112,7 @@ void verificationRunStarted() {
     g_run.mathIntegrity = mathIntegrityName(lastMathIntegrity());
     if (logFile > 0) {
         g_run.protocol = logFileName;
-        g_run.csv = besideProtocol(logFileName, ".csv");
+        g_run.csv = csvBesideProtocol(logFileName);
     }
     if (hasPointList(hardVersion))
         g_run.expected =

@@ -1,11 +1,14 @@
 #include "delay.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <ctime>
 #include <mutex>
 #include <sys/prctl.h>
+#include <thread>
 
 namespace {
 
@@ -23,6 +26,24 @@ struct Clock {
 Clock &theClock() {
     static Clock c;
     return c;
+}
+
+std::atomic<ortav::clock::WaitHook> g_hook{nullptr};
+std::thread::id g_hookThread;
+thread_local bool t_inHook = false;
+
+// The hook of this thread, unless it is running already.
+ortav::clock::WaitHook hookHere() {
+    const ortav::clock::WaitHook h = g_hook.load(std::memory_order_acquire);
+    if (h == nullptr || t_inHook || std::this_thread::get_id() != g_hookThread)
+        return nullptr;
+    return h;
+}
+
+void runHook(ortav::clock::WaitHook h) {
+    t_inHook = true;
+    h();
+    t_inHook = false;
 }
 
 // Sleeps until now + seconds. The settle waits are a millisecond or two, so the
@@ -48,20 +69,37 @@ void sleepPrecisely(double seconds) {
 
 extern "C" void Delay(double seconds) {
     Clock &c = theClock();
+    const ortav::clock::WaitHook hook = hookHere();
     {
-        std::lock_guard<std::mutex> g(c.lock);
+        std::unique_lock<std::mutex> g(c.lock);
         if (c.virtualTime) {
             c.record.push_back(seconds);
             if (seconds > 0)
                 c.virtualNow += seconds;
+            g.unlock();
+            if (hook != nullptr)
+                runHook(hook);
             return;
         }
         if (c.recording)
             c.record.push_back(seconds);
     }
     // Not-a-number and negative waits do not wait (and must not reach the sleep).
-    if (seconds > 0 && seconds < 1e6)
-        sleepPrecisely(seconds);
+    const bool waits = seconds > 0 && seconds < 1e6;
+    if (hook == nullptr) {
+        if (waits)
+            sleepPrecisely(seconds);
+        return;
+    }
+    const auto deadline = steady::now() + std::chrono::duration_cast<steady::duration>(
+                                              std::chrono::duration<double>(waits ? seconds : 0.0));
+    for (;;) {
+        runHook(hook);
+        const double left = std::chrono::duration<double>(deadline - steady::now()).count();
+        if (left <= 0.0)
+            return;
+        sleepPrecisely(std::min(left, ortav::clock::kWaitHookInterval));
+    }
 }
 
 namespace ortav::clock {
@@ -105,6 +143,11 @@ void setRecording(bool on) {
     std::lock_guard<std::mutex> g(c.lock);
     c.recording = on;
     c.record.clear();
+}
+
+void setWaitHook(WaitHook hook) {
+    g_hookThread = std::this_thread::get_id();
+    g_hook.store(hook, std::memory_order_release);
 }
 
 void advance(double seconds) {

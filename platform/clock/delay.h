@@ -34,5 +34,16 @@ void setRecording(bool on);
 // outside the program, e.g. an operator's pause).
 void advance(double seconds);
 
+// What a wait does besides waiting, on the thread that installed it (the user
+// interface's, to keep its windows drawn): called at the start of every wait
+// and again every few milliseconds of a long one, never from inside itself;
+// once per wait on virtual time. A wait still ends at its deadline unless the
+// hook itself takes longer. nullptr removes it.
+using WaitHook = void (*)();
+void setWaitHook(WaitHook hook);
+
+// How often a hook runs during a long wait.
+inline constexpr double kWaitHookInterval = 0.01;
+
 } // namespace ortav::clock
 #endif

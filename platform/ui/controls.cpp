@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -16,6 +17,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -108,15 +110,7 @@ QWidget *makeWidget(Panel &p, Control &c) {
     int ph = p.handle, id = c.id;
     switch (s.kind) {
     case CTRL_COMMAND_BUTTON: {
-        QString text = qs(s.label);
-        if (!s.accessKey.empty()) {
-            // Underline the access key's letter: its first occurrence, any case.
-            QString key = QString::fromStdString(s.accessKey);
-            int i = text.indexOf(key, 0, Qt::CaseInsensitive);
-            if (i >= 0)
-                text.insert(i, '&');
-        }
-        auto *b = new QPushButton(text, content);
+        auto *b = new QPushButton(withAccessKey(s.label, s.accessKey), content);
         QObject::connect(b, &QPushButton::clicked, [ph, id] { fire(ph, id, EVENT_COMMIT); });
         return b;
     }
@@ -169,6 +163,11 @@ QWidget *makeWidget(Panel &p, Control &c) {
     }
     case CTRL_LIST_BOX: {
         auto *l = new QListWidget(content);
+        // A long entry wraps rather than hiding behind a horizontal scroll bar.
+        l->setWordWrap(true);
+        l->setTextElideMode(Qt::ElideNone);
+        l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        l->setResizeMode(QListView::Adjust);
         QObject::connect(l, &QListWidget::currentRowChanged,
                          [ph, id](int) { fire(ph, id, EVENT_VAL_CHANGED); });
         QObject::connect(l, &QListWidget::itemActivated,
@@ -189,7 +188,12 @@ QWidget *makeWidget(Panel &p, Control &c) {
         t->setRowCount(s.rows);
         t->setColumnCount(s.columns);
         t->verticalHeader()->setFixedWidth(s.rowLabelWidth);
-        t->verticalHeader()->setDefaultSectionSize(20);
+        // Rows as low as it takes to show visibleRows of them without scrolling.
+        const int header = 24, frame = 4;
+        t->verticalHeader()->setMinimumSectionSize(16);
+        t->verticalHeader()->setDefaultSectionSize(
+            s.visibleRows > 0 ? std::clamp((s.height - header - frame) / s.visibleRows, 16, 20)
+                              : 20);
         t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         t->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -207,6 +211,12 @@ QWidget *makeWidget(Panel &p, Control &c) {
             userChanged(ph, id, item->row() + 1, item->column() + 1);
         });
         return t;
+    }
+    case CTRL_PROGRESS: {
+        auto *b = new QProgressBar(content);
+        b->setRange(0, 100);
+        b->setTextVisible(false);
+        return b;
     }
     case CTRL_PICTURE:
         return new Picture(content, static_cast<int>(s.value));
@@ -302,7 +312,10 @@ void applyColours(Control &c) {
     pal.setColor(QPalette::Disabled, QPalette::Text, QColor(0x90, 0x90, 0x90));
     pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x90, 0x90, 0x90));
     pal.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x90, 0x90, 0x90));
-    if (c.spec.textBgColor >= 0) {
+    if (c.spec.textBgColor >= 0 && c.spec.kind == CTRL_TEXT_MSG) {
+        pal.setColor(QPalette::Window, colour(c.spec.textBgColor));
+        w->setAutoFillBackground(true);
+    } else if (c.spec.textBgColor >= 0) {
         pal.setColor(QPalette::Base, colour(c.spec.textBgColor));
     } else if (c.spec.kind == CTRL_NUMERIC_INDICATOR || c.spec.kind == CTRL_STRING_INDICATOR) {
         pal.setColor(QPalette::Base, QColor(0xF4, 0xF2, 0xEC));
@@ -395,6 +408,9 @@ void restoreDefault(Control &c) {
     case CTRL_LED:
         static_cast<Led *>(w)->setOn(s.value != 0.0);
         break;
+    case CTRL_PROGRESS:
+        static_cast<QProgressBar *>(w)->setValue(static_cast<int>(s.value));
+        break;
     case CTRL_TABLE:
         resetTable(c);
         break;
@@ -482,6 +498,11 @@ int SetCtrlVal(int p, int id, double value) {
     case CTRL_LED:
         static_cast<Led *>(w)->setOn(value != 0.0);
         return 0;
+    case CTRL_PROGRESS: {
+        auto *b = static_cast<QProgressBar *>(w);
+        b->setValue(std::clamp(static_cast<int>(value), b->minimum(), b->maximum()));
+        return 0;
+    }
     case CTRL_RING:
     case CTRL_LIST_BOX: {
         for (std::size_t i = 0; i < c->itemValues.size(); ++i)
@@ -547,6 +568,9 @@ int GetCtrlVal(int p, int id, double *value) {
         return 0;
     case CTRL_LED:
         *value = static_cast<Led *>(w)->isOn() ? 1 : 0;
+        return 0;
+    case CTRL_PROGRESS:
+        *value = static_cast<QProgressBar *>(w)->value();
         return 0;
     case CTRL_RING:
     case CTRL_LIST_BOX: {
@@ -692,6 +716,11 @@ int SetCtrlAttribute(int p, int id, int attribute, int value) {
         t->resize(t->width(), std::max(1, value) * lineHeight(t) + textBoxChrome(t));
         return 0;
     }
+    case ATTR_MAX_VALUE:
+        if (c->spec.kind != CTRL_PROGRESS || value < 1)
+            return UIE_BAD_ATTRIBUTE;
+        static_cast<QProgressBar *>(w)->setMaximum(value);
+        return 0;
     default:
         return UIE_BAD_ATTRIBUTE;
     }
@@ -779,6 +808,11 @@ int GetCtrlAttribute(int p, int id, int attribute, int *value) {
         *value = std::max(1, (t->height() - textBoxChrome(t)) / lineHeight(t));
         return 0;
     }
+    case ATTR_MAX_VALUE:
+        if (c->spec.kind != CTRL_PROGRESS)
+            return UIE_BAD_ATTRIBUTE;
+        *value = static_cast<QProgressBar *>(w)->maximum();
+        return 0;
     default:
         return UIE_BAD_ATTRIBUTE;
     }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class QFileDialog;
 class QLabel;
 class QMenuBar;
 class QAction;
@@ -51,6 +52,7 @@ struct Panel {
     PanelCallbackPtr callback = nullptr;
     void *callbackData = nullptr;
     int closeCtrl = 0;
+    int defaultCtrl = 0;
     int sheetOf = 0; // panel holding the tab control, for a sheet
     int nextCtrlId = 2;
     int activeCtrl = 0;
@@ -79,6 +81,16 @@ bool ask(const test::Request &r, test::Answer &a);
 
 QColor colour(int rgb);
 int rgbOf(const QColor &c);
+
+// The label with its access key marked for Qt: '&' before the key's first
+// occurrence (any case); a '&' of the text itself is doubled.
+QString withAccessKey(const std::string &label, const std::string &key);
+
+// The file dialogue FileSelectPopup shows: open, or save (buttonLabel
+// VAL_SAVE_BUTTON) with the question before overwriting and the extension of
+// the file spec added to a bare name.
+void configureFileDialog(QFileDialog &dialog, const char *defaultFileSpec, const char *fileTypeList,
+                         int buttonLabel);
 
 // Deletes every panel; run once as the application object is destroyed.
 void discardAll();

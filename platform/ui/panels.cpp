@@ -65,13 +65,13 @@ int buildMenuBar(Panel &p, QWidget *window, const MenuBarSpec &spec) {
     mb->callback = spec.callback;
     auto *bar = new QMenuBar(window);
     for (const MenuSpec &m : spec.menus) {
-        QMenu *menu = bar->addMenu(QString::fromStdString(m.label));
+        QMenu *menu = bar->addMenu(withAccessKey(m.label, m.accessKey));
         for (const MenuItemSpec &item : m.items) {
             if (item.id == 0) {
                 menu->addSeparator();
                 continue;
             }
-            QAction *a = menu->addAction(QString::fromStdString(item.label));
+            QAction *a = menu->addAction(withAccessKey(item.label, item.accessKey));
             int barHandle = mb->handle, itemId = item.id, panelHandle = p.handle;
             QObject::connect(a, &QAction::triggered, [barHandle, itemId, panelHandle] {
                 MenuBar *b = menuBar(barHandle);
@@ -94,6 +94,7 @@ Panel &buildPanel(const PanelSpec &spec, QWidget *page) {
     p->spec = spec;
     p->callback = spec.callback;
     p->closeCtrl = spec.closeCtrl;
+    p->defaultCtrl = spec.defaultCtrl;
     Panel &ref = *p;
     panels()[p->handle] = std::move(p);
 
@@ -180,6 +181,16 @@ MenuBar *menuBar(int handle) {
 std::vector<int> &popups() {
     static std::vector<int> stack;
     return stack;
+}
+
+QString withAccessKey(const std::string &label, const std::string &key) {
+    QString text = QString::fromStdString(label).replace('&', "&&");
+    if (!key.empty()) {
+        const int i = text.indexOf(QString::fromStdString(key), 0, Qt::CaseInsensitive);
+        if (i >= 0)
+            text.insert(i, '&');
+    }
+    return text;
 }
 
 int fire(int p, int id, int event, int data1, int data2) {
@@ -380,6 +391,9 @@ int SetPanelAttribute(int p, int attribute, int value) {
     case ATTR_CLOSE_CTRL:
         pp->closeCtrl = value;
         return 0;
+    case ATTR_DEFAULT_CTRL:
+        pp->defaultCtrl = value;
+        return 0;
     default:
         return UIE_BAD_ATTRIBUTE;
     }
@@ -434,6 +448,9 @@ int GetPanelAttribute(int p, int attribute, int *value) {
         return 0;
     case ATTR_CLOSE_CTRL:
         *value = pp->closeCtrl;
+        return 0;
+    case ATTR_DEFAULT_CTRL:
+        *value = pp->defaultCtrl;
         return 0;
     default:
         return UIE_BAD_ATTRIBUTE;

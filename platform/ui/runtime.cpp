@@ -1,14 +1,20 @@
 // The run time: start, event processing, nested waits, the wait cursor and the
 // popups. Popups and waits ask the test responder first when one is installed.
 #include "internal.h"
+#include "widgets.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStyleFactory>
+#include <QStyleOption>
+#include <QTranslator>
 
 #include <clocale>
 #include <cstring>
@@ -51,6 +57,25 @@ bool ask(const test::Request &r, test::Answer &a) {
     return true;
 }
 
+void configureFileDialog(QFileDialog &dialog, const char *defaultFileSpec, const char *fileTypeList,
+                         int buttonLabel) {
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (fileTypeList != nullptr && *fileTypeList != '\0')
+        dialog.setNameFilter(QString::fromUtf8(fileTypeList));
+    if (buttonLabel == VAL_SAVE_BUTTON) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+        dialog.setLabelText(QFileDialog::Accept, "Сохранить");
+        // "*.png" gives "png": a name typed without it gets it.
+        const QString spec = QString::fromUtf8(defaultFileSpec != nullptr ? defaultFileSpec : "");
+        if (spec.startsWith("*.") && spec.indexOf('*', 1) < 0 && !spec.contains(';'))
+            dialog.setDefaultSuffix(spec.mid(2));
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    }
+}
+
 } // namespace ui::detail
 
 using namespace ui::detail;
@@ -79,6 +104,36 @@ int g_argc = 1;
 char g_arg0[] = "p_ortav";
 char *g_argv[] = {g_arg0, nullptr};
 int g_waitCursor = 0;
+
+// Fusion's focus mark is a faint outline; an operator working from the
+// keyboard must see at a glance which control Return or Space will act on.
+class VisibleFocusStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if ((element == CE_PushButton || element == CE_CheckBox) &&
+            (option->state & State_HasFocus) && (option->state & State_Enabled)) {
+            painter->save();
+            painter->setRenderHint(QPainter::Antialiasing);
+            QPen pen(QColor(0x1f, 0x6f, 0xd0));
+            pen.setWidth(2);
+            painter->setPen(pen);
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRoundedRect(QRectF(option->rect).adjusted(1.5, 1.5, -1.5, -1.5), 3, 3);
+            painter->restore();
+        }
+    }
+};
+
+// Qt's own texts (file dialogues, standard buttons) in the operator's
+// language: the program's texts are Russian whatever the locale says.
+void loadQtTranslations() {
+    static QTranslator translator;
+    if (translator.load("qtbase_ru", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}
 } // namespace
 
 int InitCVIRTE(int argc, char *argv[]) {
@@ -100,7 +155,8 @@ int InitCVIRTE(int argc, char *argv[]) {
         styled = true;
         qAddPostRoutine(discardAll);
         if (QStyle *s = QStyleFactory::create("Fusion"))
-            QApplication::setStyle(s);
+            QApplication::setStyle(new VisibleFocusStyle(s));
+        loadQtTranslations();
         QFont f("DejaVu Sans");
         f.setPixelSize(12);
         QApplication::setFont(f);
@@ -150,6 +206,63 @@ int WaitUntilImpl(const char *what, int p, bool (*done)(void *), void *ctx) {
     return 1;
 }
 
+namespace {
+
+int g_inputOnlyTo = 0;
+
+bool isOperatorInput(QEvent::Type t) {
+    switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Drops operator input to every panel window but the one allowed and the popups.
+class InputGate : public QObject {
+public:
+    bool eventFilter(QObject *target, QEvent *e) override {
+        if (g_inputOnlyTo == 0 || !isOperatorInput(e->type()) || !target->isWidgetType())
+            return false;
+        auto *window = dynamic_cast<PanelWindow *>(static_cast<QWidget *>(target)->window());
+        if (window == nullptr)
+            return false; // message boxes, file dialogues, menus of their own
+        const int handle = window->handle();
+        if (handle == g_inputOnlyTo)
+            return false;
+        for (int p : popups())
+            if (p == handle)
+                return false;
+        return true;
+    }
+};
+
+} // namespace
+
+void SetInputOnlyTo(int panel) {
+    static InputGate *gate = nullptr;
+    if (gate == nullptr && QApplication::instance() != nullptr) {
+        gate = new InputGate;
+        gate->setParent(QApplication::instance());
+        QApplication::instance()->installEventFilter(gate);
+    }
+    g_inputOnlyTo = panel;
+}
+
+int GetInputOnlyTo() {
+    return g_inputOnlyTo;
+}
+
 void SetWaitCursor(int on) {
     if (QApplication::instance() == nullptr)
         return;
@@ -196,15 +309,16 @@ int ConfirmPopup(const char *title, const char *message) {
     QPushButton *yes = box.addButton("Да", QMessageBox::YesRole);
     QPushButton *no = box.addButton("Нет", QMessageBox::NoRole);
     box.setDefaultButton(no);
+    box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes ? 1 : 0;
 }
 
 int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
-                    const char *fileTypeList, const char *title, int, int, int, int, int,
-                    char *path, std::size_t pathSize) {
+                    const char *fileTypeList, const char *title, int buttonLabel, int, int, int,
+                    int, char *path, std::size_t pathSize) {
     ui::test::Request r{ui::test::RequestKind::FileSelect, title ? title : "",
-                        defaultFileSpec ? defaultFileSpec : "", 0};
+                        defaultFileSpec ? defaultFileSpec : "", 0, buttonLabel};
     ui::test::Answer a;
     std::string chosen;
     int result = VAL_NO_FILE_SELECTED;
@@ -218,11 +332,7 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
             return VAL_NO_FILE_SELECTED;
         QFileDialog dialog(nullptr, QString::fromUtf8(r.title.c_str()),
                            QString::fromUtf8(defaultDirectory ? defaultDirectory : ""));
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        if (fileTypeList != nullptr && *fileTypeList != '\0')
-            dialog.setNameFilter(QString::fromUtf8(fileTypeList));
+        configureFileDialog(dialog, defaultFileSpec, fileTypeList, buttonLabel);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return VAL_NO_FILE_SELECTED;
         QString file = dialog.selectedFiles().first();

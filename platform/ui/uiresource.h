@@ -51,7 +51,7 @@ struct ControlSpec {
     std::string corner{};
     int rowLabelWidth = 70;
     bool cellsEditable = false;
-    int visibleRows = 0;
+    int visibleRows = 0; // rows shown without scrolling (their height follows); 0: the usual rows
     std::vector<int> columnWidths{}; // pixels; the rest share what is left
 };
 
@@ -59,6 +59,7 @@ struct MenuItemSpec {
     int id = 0; // 0 for a separator
     std::string constant{};
     std::string label{};
+    std::string accessKey{}; // a letter of the label (UTF-8), underlined: the mnemonic
 };
 
 struct MenuSpec {
@@ -66,6 +67,7 @@ struct MenuSpec {
     std::string constant{};
     std::string label{};
     std::vector<MenuItemSpec> items{};
+    std::string accessKey{}; // the menu's mnemonic in the menu bar
 };
 
 struct MenuBarSpec {
@@ -82,7 +84,8 @@ struct PanelSpec {
     int width = 0, height = 0;
     int backColor = VAL_PANEL_GRAY;
     PanelCallbackPtr callback = nullptr;
-    int closeCtrl = 0; // control committed by the window's close box; 0: none
+    int closeCtrl = 0;   // control committed by the window's close box and by Escape; 0: none
+    int defaultCtrl = 0; // button pressed by Return when no button has the focus; 0: none
     const MenuBarSpec *menuBar = nullptr;
     std::vector<ControlSpec> controls{};
 };

@@ -49,6 +49,9 @@ bool panelReachable(int handle) {
     // A modal popup shuts every other panel off.
     if (!popups().empty() && popups().back() != top->handle)
         return false;
+    // So does a long operation, but for the panel it leaves open.
+    if (GetInputOnlyTo() != 0 && GetInputOnlyTo() != top->handle && popups().empty())
+        return false;
     return true;
 }
 

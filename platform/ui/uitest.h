@@ -18,6 +18,7 @@ struct Request {
     std::string title; // popup title, or what a wait waits for
     std::string text;  // popup message
     int panel = 0;     // the panel a wait waits on
+    int button = 0;    // FileSelect: the button label asked for (VAL_SAVE_BUTTON: a save dialogue)
 };
 
 struct Answer {

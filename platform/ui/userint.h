@@ -51,6 +51,8 @@ enum {
     ATTR_CLOSE_CTRL,         // panel: control committed by the close box
     ATTR_CONSTANT_NAME,      // panel: its constant name (read only)
     ATTR_NUM_ROWS,           // tables (read only)
+    ATTR_DEFAULT_CTRL,       // panel: button pressed by Return when no button has the focus
+    ATTR_MAX_VALUE,          // progress bars: the value of a full bar
 };
 
 // Colours are 0xRRGGBB.
@@ -117,6 +119,12 @@ template <class F> int WaitUntil(const char *what, int panel, F done) {
         what, panel, [](void *c) { return static_cast<bool>((*static_cast<F *>(c))()); }, &done);
 }
 
+// While a long operation runs: operator input (mouse, keys, wheel, shortcuts)
+// reaches only this panel and the popups and dialogues shown over it; windows
+// are still drawn and their close boxes still answered. 0: input everywhere.
+void SetInputOnlyTo(int panel);
+int GetInputOnlyTo();
+
 void SetWaitCursor(int on);
 int GetWaitCursor();
 
@@ -174,6 +182,7 @@ enum CtrlKind {
     CTRL_TAB,
     CTRL_PICTURE,
     CTRL_DECORATION,
+    CTRL_PROGRESS, // a progress bar: value 0..ATTR_MAX_VALUE
 };
 
 // A new control on a panel built in code; returns its id (> 0).
@@ -239,6 +248,8 @@ int MessagePopup(const char *title, const char *message);
 int ConfirmPopup(const char *title, const char *message);
 // Returns VAL_NO_FILE_SELECTED, VAL_EXISTING_FILE_SELECTED or VAL_NEW_FILE_SELECTED
 // and the chosen path (at most pathSize - 1 bytes).
+// buttonLabel VAL_SAVE_BUTTON: a save dialogue ("Сохранить", asks before
+// overwriting a file); any other: an open dialogue.
 int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
                     const char *fileTypeList, const char *title, int buttonLabel,
                     int restrictDirectory, int restrictExtension, int allowCancel,

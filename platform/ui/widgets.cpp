@@ -4,10 +4,40 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 
 namespace ui::detail {
+
+void PanelWindow::keyPressEvent(QKeyEvent *e) {
+    const auto usableButton = [](Control *c) {
+        return c != nullptr && c->widget && c->visible && !c->dimmed &&
+               c->spec.kind == CTRL_COMMAND_BUTTON;
+    };
+    Panel *p = panel(handle_);
+    if (p != nullptr && e->modifiers() == Qt::NoModifier) {
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+            // Buttons outside dialogues ignore Return; the operator expects it to press them.
+            auto *focused = qobject_cast<QPushButton *>(focusWidget());
+            if (focused != nullptr && focused->isEnabled() && focused->isVisible()) {
+                focused->click();
+                return;
+            }
+            if (Control *c = control(handle_, p->defaultCtrl); usableButton(c)) {
+                static_cast<QPushButton *>(c->widget.data())->click();
+                return;
+            }
+        } else if (e->key() == Qt::Key_Escape && p->closeCtrl != 0) {
+            if (Control *c = control(handle_, p->closeCtrl); c != nullptr && !c->dimmed) {
+                fire(handle_, p->closeCtrl, EVENT_COMMIT);
+                return;
+            }
+        }
+    }
+    QWidget::keyPressEvent(e);
+}
 
 void PanelWindow::closeEvent(QCloseEvent *e) {
     // The program decides what the close box means (exit question, cancel...).

@@ -14,9 +14,13 @@ namespace ui::detail {
 class PanelWindow : public QWidget {
 public:
     explicit PanelWindow(int handle) : QWidget(nullptr, Qt::Window), handle_(handle) {}
+    int handle() const { return handle_; }
 
 protected:
     void closeEvent(QCloseEvent *e) override;
+    // Return presses the focused button, else the panel's default button;
+    // Escape commits the control the close box commits.
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     int handle_;

@@ -126,6 +126,9 @@ struct CsvRow {
 std::vector<CsvRow> readCsv(const QString &path) {
     std::vector<CsvRow> rows;
     const QStringList lines = QString::fromStdString(readAll(path)).split('\n', Qt::SkipEmptyParts);
+    if (lines.isEmpty() || lines[0] + '\n' != QString(ortav::calib::kCsvHeader))
+        return rows;
+    const qsizetype columns = lines[0].split(',').size();
     for (int i = 1; i < lines.size(); ++i) {
         const QStringList f = lines[i].split(',');
         if (f.size() < 9) // columns are only ever appended

@@ -84,7 +84,7 @@ TEST(ResultsFiles, CsvRowsGiveBackTheJudgedNumbersUnderADecimalCommaLocale) {
     const std::string shortest = csvRow(point(1, 2, 2.78, 0.7, 1e-5, false));
     EXPECT_EQ(
         shortest.substr(shortest.find(',') + 1),
-        "1,current,mA,2.78,0.7,-2.08,1e-05,pass,simple,unknown,unknown,unknown,conditional\n");
+        "1,current,mA,2.78,0.7,-2.08,1e-05,pass,simple,unknown,unknown,unknown,conditional,\n");
 }
 
 TEST(ResultsFiles, CsvIsAppendedWithOneHeader) {
@@ -107,17 +107,17 @@ TEST(ResultsFiles, CsvUncertaintyColumnsAndAFileOfAnotherShapeLeftAlone) {
     p.tur = 1.6;
     p.guarded = Verdict::Conditional;
     const auto tail = [](const std::string &row) { return row.substr(row.find(",pass,") + 6); };
-    EXPECT_EQ(tail(csvRow(p)), "guarded,0.0625,1.6,yes,conditional\n");
+    EXPECT_EQ(tail(csvRow(p)), "guarded,0.0625,1.6,yes,conditional,\n");
     p.tur = 4.0; // 4:1 is enough
     p.guarded = Verdict::Pass;
-    EXPECT_EQ(tail(csvRow(p)), "guarded,0.0625,4,no,pass\n");
+    EXPECT_EQ(tail(csvRow(p)), "guarded,0.0625,4,no,pass,\n");
     p.uncertainty.expanded = 0.0;
     p.tur = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(tail(csvRow(p)), "guarded,0,inf,no,pass\n");
+    EXPECT_EQ(tail(csvRow(p)), "guarded,0,inf,no,pass,\n");
     p.rule = Rule::Simple;
     p.uncertainty = Budget{};
     p.guarded = Verdict::Conditional;
-    EXPECT_EQ(tail(csvRow(p)), "simple,unknown,unknown,unknown,conditional\n");
+    EXPECT_EQ(tail(csvRow(p)), "simple,unknown,unknown,unknown,conditional,\n");
     const std::string row = csvRow(p);
     EXPECT_EQ(std::count(kCsvHeader, kCsvHeader + std::strlen(kCsvHeader), ','),
               std::count(row.begin(), row.end(), ','));
@@ -129,7 +129,7 @@ TEST(ResultsFiles, CsvUncertaintyColumnsAndAFileOfAnotherShapeLeftAlone) {
         "time,channel,mode,unit,set,measured,deviation,permitted_deviation,verdict\n"
         "2026-01-01T00:00:00,1,resistance,Ohm,100,100,0,0.1,pass\n";
     std::ofstream(old, std::ios::binary) << before;
-    EXPECT_FALSE(appendCsvRow(old, p));
+    EXPECT_EQ(csvBesideProtocol(dir.file("old.log")), dir.file("old-2.csv"));
     EXPECT_EQ(readAll(old), before);
 }
 
@@ -175,6 +175,27 @@ TEST(ResultsFiles, VerdictUnderTheRuleAndThePointsInTheSummary) {
         << j;
     EXPECT_NE(j.find("\"verdict_by_rule\": \"failed\",\n  \"verdict\": \"failed\"\n}"),
               std::string::npos);
+}
+
+TEST(ResultsFiles, BenchColumnAndAFileOfOtherColumns) {
+    const JudgedPoint p = point(1, 1, 100, 100.05, 0.1, false);
+    const std::string plain = csvRow(p), named = csvRow(p, "Стенд \"А\", 2");
+    EXPECT_EQ(plain.substr(plain.size() - 2), ",\n"); // a real VISA: empty
+    EXPECT_EQ(named.substr(named.rfind(",\"Стенд")), ",\"Стенд \"\"А\"\", 2\"\n");
+    EXPECT_EQ(std::string(kCsvHeader).substr(std::string(kCsvHeader).rfind(',')), ",bench\n");
+
+    // A file begun with other columns keeps its shape: the rows go beside it.
+    TempDir dir;
+    const std::string before = "time,channel,verdict\n2026-01-01T00:00:00,1,pass\n";
+    std::ofstream(dir.file("old.csv"), std::ios::binary) << before;
+    EXPECT_EQ(csvBesideProtocol(dir.file("old.log")), dir.file("old-2.csv"));
+    ASSERT_TRUE(appendCsvRow(csvBesideProtocol(dir.file("old.log")), p, "b"));
+    EXPECT_EQ(csvBesideProtocol(dir.file("old.log")), dir.file("old-2.csv"));
+    EXPECT_EQ(readAll(dir.file("old.csv")), before);
+    EXPECT_EQ(readAll(dir.file("old-2.csv")), std::string(kCsvHeader) + csvRow(p, "b"));
+    std::ofstream(dir.file("empty.csv"), std::ios::binary);
+    EXPECT_EQ(csvBesideProtocol(dir.file("empty.log")), dir.file("empty.csv"));
+    EXPECT_EQ(csvBesideProtocol(dir.file("new.log")), dir.file("new.csv"));
 }
 
 TEST(ResultsFiles, SummaryVerdictAndCounts) {

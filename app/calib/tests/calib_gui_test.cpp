@@ -8,7 +8,10 @@
 #include "calibration_progress.h"
 #include "chart_check.h"
 #include "cp1251.h"
+#include "embed.h"
 #include "linked_parts.h"
+#include "judged_points.h"
+#include "long_run.h"
 #include "msgp.h"
 #include "norm.h"
 #include "ortav.h"
@@ -17,12 +20,14 @@
 #include "points.h"
 #include "protocol_file.h"
 #include "protocol_text.h"
+#include "run_stop.h"
 #include "verification_chart.h"
 #include "verification_run.h"
 #include "visa.h"
 
 #include <QDate>
 #include <QImage>
+#include <QTimer>
 #include <QtTest>
 
 #include <cctype>
@@ -239,7 +244,21 @@ private slots:
     // protocol is checked line by line.
     void calibrateStoreReadBackAndVerify() {
         startOn(deviatingBench());
+        // The message panel counts the values as they are measured.
+        std::vector<std::string> progress;
+        const int observer =
+            ortav::calib::addCalibrationObserver([&](const ortav::calib::CalibrationValue &) {
+                progress.push_back(longRunProgressText());
+            });
         QVERIFY(ui::test::chooseMenuItem(GetPanelMenuBar(mp), MENU_EXE_CALIBR));
+        ortav::calib::removeCalibrationObserver(observer);
+        QCOMPARE(int(progress.size()), 36 + 2 + 4);
+        QCOMPARE(progress.front(), std::string("точка 1 из 46"));
+        QCOMPARE(progress.back(), std::string("точка 46 из 46"));
+        QVERIFY(!ui::test::isPanelShown(msgpPanel()));
+        QCOMPARE(text(mp, MP_MSG),
+                 std::string("Калибровка завершена. Коэффициенты только в "
+                             "таблицах: в модуль их записывает «Записать flash»."));
         QVERIFY(o.confirms.empty()); // every resistor within 30 % of nominal
         Point active{};
         GetActiveTableCell(cpPanel, CP_TABLE, &active);
@@ -896,6 +915,11 @@ private slots:
         QVERIFY(judge(100.0, 100.5));
         drawsTable(PP_TABLE_R);
         QVERIFY(rows(PP_TABLE_R) == 3 + 86 + 1);
+        // Every row of the CSV names the simulated bench in its last column.
+        const std::vector<std::string> csv = split(slurp(dir / "ortav.csv"), "\n");
+        QCOMPARE(int(csv.size()), 1 + 3 + 3 + 94 + 1 + 1);
+        for (std::size_t i = 1; i + 1 < csv.size(); ++i)
+            QVERIFY2(csv[i].ends_with(",Калибровочный стенд"), csv[i].c_str());
 
         // Saved for a report: wide enough, titled with the module, the date
         // and the simulated bench.
@@ -913,6 +937,97 @@ private slots:
         QVERIFY(ui::test::grabPanel(mp, ORTAV_SCREENSHOT_DIR "/chart_on_sheet.png"));
 #endif
         drawsTable(PP_TABLE_R);
+    }
+
+    // "Стоп" in the message panel ends an automatic run at its next point as
+    // an interrupted run ends: the module reset, the protocol's closing line,
+    // the verdict. Meanwhile the waits process events, and nothing but the
+    // message panel takes the operator's input.
+    void stopDuringAnAutomaticRun() {
+        startOn(deviatingBench());
+        showVerification();
+        int judged = 0;
+        std::string progress;
+        int bar = -1, barMax = -1;
+        const int observer =
+            ortav::calib::addJudgedObserver([&](const ortav::calib::JudgedPoint &) {
+                if (++judged != 5)
+                    return;
+                progress = text(msgpPanel(), msgpProgressText());
+                GetCtrlVal(msgpPanel(), msgpProgressBar(), &bar);
+                GetCtrlAttribute(msgpPanel(), msgpProgressBar(), ATTR_MAX_VALUE, &barMax);
+#ifdef ORTAV_SCREENSHOT_DIR
+                QDir().mkpath(ORTAV_SCREENSHOT_DIR);
+                ui::test::grabPanel(msgpPanel(), ORTAV_SCREENSHOT_DIR "/running_message_panel.png");
+#endif
+                // Real clicks, queued as the operator's are, handled during the next wait.
+                QTimer::singleShot(0, [] {
+                    QTest::mouseClick(CtrlWidget(ppPanel, PP_AUTO_POV), Qt::LeftButton);
+                    QTest::mouseClick(CtrlWidget(msgpPanel(), msgpStopButton()), Qt::LeftButton);
+                });
+            });
+        runAutomatic();
+        ortav::calib::removeJudgedObserver(observer);
+        QCOMPARE(judged, 5);
+        QCOMPARE(rows(PP_TABLE_R), 5);
+        QCOMPARE(progress, std::string("точка 5 из 94"));
+        QCOMPARE(bar, 4);
+        QCOMPARE(barMax, 94);
+        QCOMPARE(autoPov, 1); // the click on the sheet went nowhere
+        for (int c = 0; c < 2; ++c) {
+            const auto &ch = module().channel(c + 1);
+            QVERIFY(ch.code == 0 && !ch.connected && !ch.powered);
+        }
+        const std::vector<std::string> lines =
+            split(ortav::text::fromCp1251(slurp(dir / "ortav.log")), "\r\n");
+        QVERIFY(lines.size() >= 2);
+        QCOMPARE(lines[lines.size() - 2], std::string(ortav::calib::kClosingInterrupted));
+        QVERIFY(slurp(dir / "ortav.json").find("\"verdict\": \"interrupted\"") !=
+                std::string::npos);
+        QCOMPARE(o.base.messages.back(), "ORTAV|" + std::string(ortav::calib::kClosingInterrupted));
+        QVERIFY(!ui::test::isPanelShown(msgpPanel()));
+        QCOMPARE(GetInputOnlyTo(), 0);
+        QVERIFY(!ortav::calib::runStopRequested());
+        // The next run starts afresh and runs to its end.
+        runAutomatic();
+        QCOMPARE(rows(PP_TABLE_R), 5 + 86);
+    }
+
+    // The measured-value popup from the keyboard: a typed value and Return
+    // enter it, Escape cancels; the chart is saved through a save dialogue.
+    void measuredValuePopupFromTheKeyboard() {
+        startOn(deviatingBench());
+        std::deque<int> keys{Qt::Key_Return, Qt::Key_Escape};
+        ui::test::setResponder([&](const ui::test::Request &r) {
+            if (r.kind != ui::test::RequestKind::Wait || r.panel != dpPanel || keys.empty())
+                return calibOp->answer(r);
+            QWidget *field = CtrlWidget(dpPanel, DP_MEAS_R);
+            field->setFocus();
+            const int key = keys.front();
+            keys.pop_front();
+            if (key == Qt::Key_Return) {
+                QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(field, "18.8");
+            }
+            QTest::keyClick(field, static_cast<Qt::Key>(key));
+            return ui::test::Answer::ok();
+        });
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 1, 1));
+        QCOMPARE(cell(cpPanel, CP_TABLE, 1, 1), 18.8);
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 2, 1));
+        QVERIFY(keys.empty());
+        QVERIFY(cellText(cpPanel, CP_TABLE, 2, 1).empty()); // cancelled: unchanged
+        QVERIFY(!ui::test::isPopup(dpPanel));
+
+        showVerification();
+        int button = 0;
+        ui::test::setResponder([&](const ui::test::Request &r) {
+            if (r.kind == ui::test::RequestKind::FileSelect)
+                button = r.button;
+            return calibOp->answer(r);
+        });
+        QVERIFY(ui::test::click(ppPanel, PP_CHART_SAVE));
+        QCOMPARE(button, int(VAL_SAVE_BUTTON));
     }
 
     // An unwritable protocol file: the message once, then the screen only.

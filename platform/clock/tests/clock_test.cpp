@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -55,3 +56,33 @@ TEST_F(ClockTest, VirtualTimeAdvancesAtOnceAndRecordsEveryWait) {
 }
 
 } // namespace
+
+namespace {
+int g_hookCalls = 0;
+void countingHook() {
+    ++g_hookCalls;
+    Delay(0.001); // a wait inside the hook does not call it again
+}
+} // namespace
+
+// The hook runs in every wait of its own thread, keeps running through a long
+// one, never nests, and goes when removed.
+TEST_F(ClockTest, WaitHookRunsDuringWaitsOfItsThread) {
+    ortav::clock::setVirtual(true);
+    ortav::clock::setWaitHook(countingHook);
+    g_hookCalls = 0;
+    Delay(0.05);
+    Delay(0.0);
+    EXPECT_EQ(g_hookCalls, 2);
+    std::thread([] { Delay(0.05); }).join();
+    EXPECT_EQ(g_hookCalls, 2);
+
+    ortav::clock::setVirtual(false);
+    g_hookCalls = 0;
+    EXPECT_GE(secondsFor(0.035), 0.035);
+    EXPECT_GE(g_hookCalls, 2); // at the start and again after a slice of the wait
+    ortav::clock::setWaitHook(nullptr);
+    g_hookCalls = 0;
+    Delay(0.002);
+    EXPECT_EQ(g_hookCalls, 0);
+}

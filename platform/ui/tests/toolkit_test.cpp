@@ -1,8 +1,12 @@
 // The toolkit's own behaviour: what the program relies on from it.
+#include "embed.h"
+#include "internal.h"
 #include "uiresource.h"
 #include "uitest.h"
 #include "userint.h"
 
+#include <QFileDialog>
+#include <QMenuBar>
 #include <QtTest>
 
 #include <string>
@@ -412,6 +416,64 @@ private slots:
         QCOMPARE(GetWaitCursor(), 1);
         SetWaitCursor(0);
         QCOMPARE(GetWaitCursor(), 0);
+    }
+
+    // Return presses the focused button, else the popup's default button;
+    // Escape commits its cancel control, unless that is dimmed.
+    void returnAndEscapeOnAPopup() {
+        const int p = NewPanel(0, "Выбор", 0, 0, 120, 320);
+        const int ok = NewCtrl(p, CTRL_COMMAND_BUTTON, "Выбрать", 10, 10);
+        const int other = NewCtrl(p, CTRL_COMMAND_BUTTON, "Другое", 10, 110);
+        const int cancel = NewCtrl(p, CTRL_COMMAND_BUTTON, "Отмена", 10, 210);
+        const int num = NewCtrl(p, CTRL_NUMERIC, "", 60, 10);
+        for (int c : {ok, other, cancel})
+            InstallCtrlCallback(p, c, record, nullptr);
+        SetPanelAttribute(p, ATTR_DEFAULT_CTRL, ok);
+        SetPanelAttribute(p, ATTR_CLOSE_CTRL, cancel);
+        InstallPopup(p);
+        struct Case {
+            int focus, key;
+            bool cancelDimmed;
+            int pressed; // 0: nothing
+        };
+        for (const Case k :
+             {Case{other, Qt::Key_Return, false, other}, Case{other, Qt::Key_Enter, false, other},
+              Case{num, Qt::Key_Return, false, ok}, Case{num, Qt::Key_Escape, false, cancel},
+              Case{other, Qt::Key_Escape, true, 0}}) {
+            SetCtrlAttribute(p, cancel, ATTR_DIMMED, k.cancelDimmed ? 1 : 0);
+            QWidget *w = CtrlWidget(p, k.focus);
+            w->setFocus();
+            events.clear();
+            QTest::keyClick(w, static_cast<Qt::Key>(k.key));
+            const int commits =
+                static_cast<int>(std::count_if(events.begin(), events.end(), [](const Event &e) {
+                    return e.event == EVENT_COMMIT;
+                }));
+            QCOMPARE(commits, k.pressed != 0 ? 1 : 0);
+            if (k.pressed != 0)
+                QCOMPARE(events.back().control, k.pressed);
+        }
+        RemovePopup(1);
+        DiscardPanel(p);
+    }
+
+    // Labels carry their access keys; a save dialogue says so, asks before
+    // overwriting and gives a bare name its extension; Qt's texts are Russian.
+    void accessKeysAndFileDialogues() {
+        QCOMPARE(ui::detail::withAccessKey("Выход", "х"), QString("Вы&ход"));
+        QCOMPARE(ui::detail::withAccessKey("О программе", "о"), QString("&О программе"));
+        QCOMPARE(ui::detail::withAccessKey("A & B", ""), QString("A && B"));
+
+        QFileDialog save;
+        ui::detail::configureFileDialog(save, "*.png", "*.png", VAL_SAVE_BUTTON);
+        QCOMPARE(save.acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(save.labelText(QFileDialog::Accept), QString("Сохранить"));
+        QVERIFY(!save.testOption(QFileDialog::DontConfirmOverwrite));
+        QCOMPARE(save.defaultSuffix(), QString("png"));
+        QFileDialog open;
+        ui::detail::configureFileDialog(open, "*.log", "*.log", VAL_OK_BUTTON);
+        QCOMPARE(open.acceptMode(), QFileDialog::AcceptOpen);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
     }
 
     void discardFromItsOwnCallbackIsSafe() {

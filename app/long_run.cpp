@@ -1,0 +1,72 @@
+#include "long_run.h"
+
+#include "delay.h"
+#include "msgp.h"
+#include "run_stop.h"
+#include "userint.h"
+
+#include <cstdio>
+
+namespace {
+
+bool g_active = false;
+int g_points = 0;
+char g_progress[64] = "";
+
+int stopCB(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT)
+        ortav::calib::requestRunStop();
+    return 0;
+}
+
+void duringWait() {
+    if (g_active)
+        ProcessSystemEvents();
+}
+
+} // namespace
+
+void longRunBegin(const char *text, int points, bool stoppable) {
+    msgpDisplay(text);
+    if (g_active)
+        return;
+    g_active = true;
+    g_points = points;
+    g_progress[0] = '\0';
+    msgpStop(stoppable ? stopCB : nullptr);
+    if (points > 0)
+        longRunPoint(1);
+    // Only the message panel (and the popups a run asks) takes input now.
+    SetInputOnlyTo(msgpPanel());
+    ProcessSystemEvents(); // drawn before the run's first wait
+}
+
+void longRunPoint(int n) {
+    if (!g_active || g_points <= 0)
+        return;
+    std::snprintf(g_progress, sizeof g_progress, "точка %d из %d", n, g_points);
+    msgpProgress(g_progress, n - 1, g_points);
+}
+
+void longRunEnd() {
+    if (!g_active)
+        return;
+    g_active = false;
+    g_points = 0;
+    SetInputOnlyTo(0);
+    msgpProgress(nullptr, 0, 0);
+    msgpStop(nullptr);
+    msgpHide();
+}
+
+bool longRunActive() {
+    return g_active;
+}
+
+void installResponsiveWaits() {
+    ortav::clock::setWaitHook(duringWait);
+}
+
+const char *longRunProgressText() {
+    return g_progress;
+}
