@@ -12,8 +12,8 @@
 #include "p_ortav.h"
 #include "points.h"
 #include "protocol_text.h"
-#include "reference_uncertainty.h"
 #include "record_failure.h"
+#include "reference_uncertainty.h"
 #include "result_files.h"
 #include "results_csv.h"
 #include "results_json.h"
@@ -533,8 +533,8 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
     if (verdict == "incomplete")
         return {kInstrument, summary.error};
     if (!certificateError.empty())
-        return {kUnrecorded,
-                "the certificate " + o.certificate + " cannot be written: " + certificateError};
+        return {kUnrecorded, "results could not be recorded: the certificate " + o.certificate +
+                                 " cannot be written: " + certificateError};
     if (byRule == "failed" || byRule == "conditional")
         return {kFailed, std::to_string(outByRule) + " points out of norm" +
                              (summary.decisionRule == "guarded" ? " under the guarded rule" : "")};
@@ -669,9 +669,6 @@ int run(int argc, char *argv[], std::FILE *out, std::FILE *err) {
     case kInterrupted + SIGTERM:
     case kInterrupted + SIGHUP:
         std::fprintf(err, "p_ortav: %s\n", outcome.message.c_str());
-        break;
-    case kUnrecorded:
-        std::fprintf(err, "p_ortav: not recorded: %s\n", outcome.message.c_str());
         break;
     default:
         std::fprintf(err, "p_ortav: instrument error: %s\n", outcome.message.c_str());

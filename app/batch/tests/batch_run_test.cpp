@@ -422,7 +422,7 @@ private slots:
         const Result lost = batch({"--batch", "verify", "--protocol", protocol, "--certificate",
                                    path("no/such/dir/c.pdf").toStdString()});
         QCOMPARE(lost.code, 4);
-        QVERIFY2(lost.err.find("not recorded: the certificate " +
+        QVERIFY2(lost.err.find("could not be recorded: the certificate " +
                                path("no/such/dir/c.pdf").toStdString() + " cannot be written: ") !=
                      std::string::npos,
                  lost.err.c_str());
