@@ -131,7 +131,7 @@ std::vector<CsvRow> readCsv(const QString &path) {
     const qsizetype columns = lines[0].split(',').size();
     for (int i = 1; i < lines.size(); ++i) {
         const QStringList f = lines[i].split(',');
-        if (f.size() < 9) // columns are only ever appended
+        if (f.size() != columns) // every row of the shape of the header
             continue;
         rows.push_back({f[1].toInt(), f[2] == "resistance" ? 1 : 2, f[4].toDouble(),
                         f[5].toDouble(), f[6].toDouble(), f[7].toDouble(), f[8] == "fail"});
