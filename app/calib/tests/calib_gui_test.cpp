@@ -31,6 +31,7 @@
 #include <QtTest>
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -505,7 +506,7 @@ private slots:
         showVerification();
         runAutomatic();
         const std::string told =
-            "Результаты не записаны в файл " + csv.string() + ": No such file or directory";
+            "Результаты не записаны в файл " + csv.string() + ": " + std::strerror(ENOENT);
         QCOMPARE(std::count(o.base.messages.begin(), o.base.messages.end(),
                             "Ошибка записи результатов|" + told),
                  1L);
