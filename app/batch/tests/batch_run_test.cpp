@@ -296,11 +296,11 @@ private slots:
             QString::fromStdString(readAll(path("noisy.csv"))).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 1 + 94);
         QVERIFY(lines[0].endsWith(
-            ",verdict,decision_rule,expanded_uncertainty,tur,tur_low,guarded_verdict"));
+            ",verdict,decision_rule,expanded_uncertainty,tur,tur_low,guarded_verdict,bench"));
         int conditional = 0;
         for (int i = 1; i < lines.size(); ++i) {
             const QStringList f = lines[i].split(',');
-            QCOMPARE(f.size(), 14);
+            QCOMPARE(f.size(), 15);
             const double measured = f[5].toDouble(), deviation = f[6].toDouble();
             const double permitted = f[7].toDouble(), U = f[10].toDouble();
             QCOMPARE(f[9], QString("simple"));
