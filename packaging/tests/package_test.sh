@@ -19,7 +19,7 @@ cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1
 deb=$(ls "$work"/out/*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for need in libqt6widgets6 libqt6core6 libyaml-cpp0.7 libstdc++6 qt6-qpa-plugins; do
+for need in libqt6widgets6 libqt6core6 libyaml-cpp0.7 libstdc++6 qt6-qpa-plugins libqt6sql6-sqlite; do
   [[ ",$depends," == *"$need"* ]] || fail "Depends lacks $need"
 done
 dpkg-deb -x "$deb" "$work/root"
@@ -28,7 +28,8 @@ multiarch=$(ls "$usr/lib" | grep -- -linux-) || fail "no multiarch library folde
 for f in bin/p_ortav "lib/$multiarch/libortav_math.so" lib/p_ortav/libortav_simvisa.so \
          include/ortav_math/ortav_math.h "lib/$multiarch/cmake/ortav_math/ortav_mathConfig.cmake" \
          "lib/$multiarch/pkgconfig/ortav_math.pc" share/applications/p_ortav.desktop \
-         share/icons/hicolor/scalable/apps/p_ortav.svg share/man/man1/p_ortav.1; do
+         share/icons/hicolor/scalable/apps/p_ortav.svg share/man/man1/p_ortav.1 \
+         share/p_ortav/meters.yaml; do
   [ -e "$usr/$f" ] || fail "$f is not in the package"
 done
 
