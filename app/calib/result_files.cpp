@@ -1,5 +1,7 @@
 #include "result_files.h"
 
+#include "file_kind.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -9,20 +11,6 @@
 namespace ortav::calib {
 
 namespace {
-
-const char *kindOf(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISCHR(mode))
-        return "a character device";
-    if (S_ISBLK(mode))
-        return "a block device";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "not a regular file";
-}
 
 void set(int *error, int value) {
     if (error != nullptr)
@@ -46,7 +34,7 @@ bool regularOrAbsent(const std::string &path, std::string *why) {
     if (S_ISREG(st.st_mode))
         return true;
     if (why != nullptr)
-        *why = kindOf(st.st_mode);
+        *why = ortav::files::fileKind(st.st_mode, "not a regular file");
     return false;
 }
 

@@ -2,6 +2,7 @@
 #include "bench.h"
 #include "bench_yaml.h"
 #include "delay.h"
+#include "file_kind.h"
 
 #include <algorithm>
 #include <bit>
@@ -25,20 +26,6 @@ namespace {
 
 // Far beyond any real bench (a few kilobytes), small enough to parse at once.
 constexpr long long kMaxBenchBytes = 8ll << 20;
-
-const char *fileKind(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISCHR(mode))
-        return "a character device";
-    if (S_ISBLK(mode))
-        return "a block device";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "of another kind";
-}
 
 std::string placed(const std::string &file, int line, int column, const std::string &problem) {
     std::ostringstream s;
@@ -99,7 +86,8 @@ std::string readFile(const std::string &path) {
         throw BenchError(path, 0, 0, std::string("cannot read the file: ") + std::strerror(errno));
     if (!S_ISREG(st.st_mode))
         throw BenchError(path, 0, 0,
-                         std::string("not a regular file (") + fileKind(st.st_mode) +
+                         std::string("not a regular file (") +
+                             ortav::files::fileKind(st.st_mode, "of another kind") +
                              "); a bench description is a YAML file");
     const std::string tooLarge = "the file is larger than " + std::to_string(kMaxBenchBytes) +
                                  " bytes, the most a bench description may have";
