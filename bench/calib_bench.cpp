@@ -21,11 +21,13 @@
 #include "protocol_file.h"
 #include "results_recording.h"
 #include "verification_chart.h"
+#include "verification_run.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <unistd.h>
@@ -57,6 +59,14 @@ namespace {
 // zero-length ones.
 bool mandated(double w) {
     return w > 0.0;
+}
+
+// The whole process's processor time: the program, the simulated hardware and
+// the thread that syncs the results lines.
+double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
 long residentKb() {
@@ -116,19 +126,24 @@ Program &program() {
     return p;
 }
 
+// points(): how many points the run judged, for the processor time per point.
 void measure(benchmark::State &state, const std::function<void()> &run,
-             const std::function<void()> &between) {
+             const std::function<void()> &between, const std::function<long()> &points = {}) {
     program();
-    double wall = 0.0, waits = 0.0;
-    long count = 0, runs = 0, firstKb = 0, middleKb = 0;
+    double wall = 0.0, waits = 0.0, cpu = 0.0;
+    long count = 0, runs = 0, firstKb = 0, middleKb = 0, judged = 0;
     syncSeconds = 0.0;
     ortav::clock::setRecording(true);
     for (auto _ : state) {
         ortav::clock::clearWaits();
+        const double c0 = cpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
         run();
         const auto t1 = std::chrono::steady_clock::now();
+        cpu += cpuSeconds() - c0;
         wall += std::chrono::duration<double>(t1 - t0).count();
+        if (points)
+            judged += points();
         for (double w : ortav::clock::waits())
             if (mandated(w)) {
                 waits += w;
@@ -153,6 +168,9 @@ void measure(benchmark::State &state, const std::function<void()> &run,
     state.counters["outside_s"] = outside / n;
     state.counters["outside/waits"] = waits > 0 ? outside / waits : 0.0;
     state.counters["sync_s"] = syncSeconds / n;
+    state.counters["cpu_ms"] = 1e3 * cpu / n;
+    if (judged > 0)
+        state.counters["cpu_ms_per_point"] = 1e3 * cpu / static_cast<double>(judged);
     // A leak grows with every run; the allocator's own high-water mark settles.
     state.counters["rss_growth_kb"] = static_cast<double>(residentKb() - firstKb);
     state.counters["rss_growth_2nd_half_kb"] = static_cast<double>(residentKb() - middleKb);
@@ -168,9 +186,16 @@ void emptySheet() {
     ResetTextBox(chlpPanel, CHLP_LOG, "");
 }
 
+long judgedPoints() {
+    return static_cast<long>(ortav::calib::lastVerificationRun().points.size());
+}
+
+void verify() {
+    ui::test::click(ppPanel, PP_SET);
+}
+
 void automaticVerification(benchmark::State &state) {
-    measure(
-        state, [] { ui::test::click(ppPanel, PP_SET); }, emptySheet);
+    measure(state, verify, emptySheet, judgedPoints);
 }
 BENCHMARK(automaticVerification)->Iterations(20)->Unit(benchmark::kMillisecond);
 
@@ -178,8 +203,7 @@ BENCHMARK(automaticVerification)->Iterations(20)->Unit(benchmark::kMillisecond);
 void automaticVerificationChartShown(benchmark::State &state) {
     program();
     ortav::calib::showVerificationChart(true);
-    measure(
-        state, [] { ui::test::click(ppPanel, PP_SET); }, emptySheet);
+    measure(state, verify, emptySheet, judgedPoints);
     ortav::calib::showVerificationChart(false);
 }
 BENCHMARK(automaticVerificationChartShown)->Iterations(5)->Unit(benchmark::kMillisecond);
@@ -194,8 +218,7 @@ void automaticVerificationRecorded(benchmark::State &state) {
     ortav::recording::start();
     if (!ortav::recording::recording())
         std::abort();
-    measure(
-        state, [] { ui::test::click(ppPanel, PP_SET); }, emptySheet);
+    measure(state, verify, emptySheet, judgedPoints);
     if (!ortav::recording::lastError().empty() || ortav::recording::lastRecordedRun().empty())
         std::abort(); // a benchmark of recording that did not record
     ortav::recording::Options off;

@@ -125,6 +125,13 @@ template <class F> int WaitUntil(const char *what, int panel, F done) {
 void SetInputOnlyTo(int panel);
 int GetInputOnlyTo();
 
+// While a long operation runs: each window is repainted at most once every
+// msec milliseconds; every change is still drawn, at most that much later.
+// 0 (the default): repainted as soon as events are processed, and whatever
+// was held back is drawn now.
+void SetRedrawInterval(int msec);
+int GetRedrawInterval();
+
 void SetWaitCursor(int on);
 int GetWaitCursor();
 

@@ -66,7 +66,51 @@ void Led::paintEvent(QPaintEvent *) {
     g.drawEllipse(r);
 }
 
+namespace {
+// Qt's header works out its size hint again from the label texts after each
+// inserted row (up to 200 of them), only for the table to keep the size it
+// had. Here the hint is kept until the labels, their number or the font
+// change; a row header of fixed width needs none at all.
+class TableHeader : public QHeaderView {
+public:
+    TableHeader(Qt::Orientation o, QWidget *parent) : QHeaderView(o, parent) {
+        setSectionsClickable(true);
+        QObject::connect(this, &QHeaderView::sectionCountChanged, [this] { forget(); });
+    }
+    void setModel(QAbstractItemModel *m) override {
+        QHeaderView::setModel(m);
+        forget();
+        if (m != nullptr)
+            QObject::connect(m, &QAbstractItemModel::headerDataChanged, this,
+                             [this](Qt::Orientation o, int, int) {
+                                 if (o == orientation())
+                                     forget();
+                             });
+    }
+    QSize sizeHint() const override {
+        if (orientation() == Qt::Vertical && minimumWidth() == maximumWidth())
+            return {maximumWidth(), defaultSectionSize()};
+        if (!hint_.isValid())
+            hint_ = QHeaderView::sizeHint();
+        return hint_;
+    }
+
+protected:
+    void changeEvent(QEvent *e) override {
+        if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange)
+            forget();
+        QHeaderView::changeEvent(e);
+    }
+
+private:
+    void forget() { hint_ = QSize(); }
+    mutable QSize hint_;
+};
+} // namespace
+
 Table::Table(QWidget *parent) : QTableWidget(parent), corner_(new QLabel(this)) {
+    setHorizontalHeader(new TableHeader(Qt::Horizontal, this));
+    setVerticalHeader(new TableHeader(Qt::Vertical, this));
     corner_->setAlignment(Qt::AlignCenter);
     corner_->setAutoFillBackground(true);
     QFont f = corner_->font();

@@ -1,0 +1,101 @@
+// Redraws paced during long operations: a run that judges a point every few
+// tens of milliseconds would otherwise repaint its windows after every point,
+// and the painting, not the run, would take most of the processor.
+//
+// Qt asks a window to repaint by posting it one UpdateRequest and posts no
+// other until that one is handled; the dirty regions keep accumulating. A
+// request that comes sooner than the interval after the window's last repaint
+// is held back here and sent again when the interval is up, so every change is
+// still drawn, at most one interval late.
+#include "userint.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QHash>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+
+class RedrawPacer : public QObject {
+public:
+    RedrawPacer() {
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { release(); });
+    }
+
+    void setInterval(int msec) {
+        interval_ = msec > 0 ? msec : 0;
+        if (interval_ == 0) {
+            timer_.stop();
+            release();
+            last_.clear();
+        }
+    }
+    int interval() const { return interval_; }
+
+    // Sends the held requests now.
+    void release() {
+        const auto held = held_;
+        held_.clear();
+        for (const QPointer<QWidget> &w : held) {
+            if (w.isNull())
+                continue;
+            last_[w.data()].start();
+            releasing_ = true;
+            QEvent request(QEvent::UpdateRequest);
+            QCoreApplication::sendEvent(w.data(), &request);
+            releasing_ = false;
+        }
+    }
+
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() != QEvent::UpdateRequest || interval_ == 0 || releasing_)
+            return false;
+        auto *w = qobject_cast<QWidget *>(o);
+        if (w == nullptr || !w->isWindow())
+            return false;
+        QElapsedTimer &since = last_[w];
+        if (!since.isValid() || since.elapsed() >= interval_) {
+            since.start();
+            return false;
+        }
+        if (!held_.contains(w))
+            held_.append(w);
+        if (!timer_.isActive())
+            timer_.start(static_cast<int>(interval_ - since.elapsed()));
+        return true;
+    }
+
+private:
+    int interval_ = 0;
+    bool releasing_ = false;
+    QHash<QWidget *, QElapsedTimer> last_;
+    QList<QPointer<QWidget>> held_;
+    QTimer timer_;
+};
+
+RedrawPacer *pacer() {
+    static RedrawPacer *p = nullptr;
+    if (p == nullptr && QApplication::instance() != nullptr) {
+        p = new RedrawPacer;
+        p->setParent(QApplication::instance());
+        QApplication::instance()->installEventFilter(p);
+    }
+    return p;
+}
+
+} // namespace
+
+void SetRedrawInterval(int msec) {
+    if (RedrawPacer *p = pacer())
+        p->setInterval(msec);
+}
+
+int GetRedrawInterval() {
+    RedrawPacer *p = pacer();
+    return p != nullptr ? p->interval() : 0;
+}
