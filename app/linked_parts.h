@@ -31,6 +31,8 @@ LINKED_CTRL_CB(inputP);
 LINKED_CTRL_CB(auto_pov);
 LINKED_CTRL_CB(auto_measureCB);
 LINKED_CTRL_CB(temparatureCB);
+LINKED_CTRL_CB(decisionRuleCB);
+LINKED_CTRL_CB(meterPeriodCB);
 LINKED_CTRL_CB(selFName);
 LINKED_CTRL_CB(writeLogCB);
 LINKED_CTRL_CB(cancelP);

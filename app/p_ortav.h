@@ -88,6 +88,8 @@
 #define PP_CHART_SHOW 19  // chart or table
 #define PP_CHART_SAVE 20  // the chart as PNG
 #define PP_CERTIFICATE 21 // the last automatic run's certificate as PDF
+#define PP_DECISION_RULE 22 // simple or guarded, for the runs to come
+#define PP_METER_PERIOD 23  // the multimeter's accuracy period, for the runs to come
 
 // Self-test popup.
 #define ST_MSG 2

@@ -12,9 +12,11 @@
 #include "panels.h"
 #include "visa_library.h"
 
+#include <QImage>
 #include <QTableWidget>
 #include <QtTest>
 
+#include <cstdlib>
 #include <tuple>
 
 using namespace harness;
@@ -31,6 +33,50 @@ std::string vxiCarrier(const std::string &positions) {
            "  - resource: VXI0::8::INSTR\n"
            "    positions:\n" +
            positions;
+}
+
+// How many sides of `button` are marked when it has the focus: along a side,
+// nearly every step has a pixel within 4 of the edge that differs clearly from
+// the same button after `other` took the focus. -1: the focus could not be
+// given or taken.
+int focusMarkedSides(int panel, int button, int other) {
+    QWidget *b = CtrlWidget(panel, button);
+    QWidget *o = CtrlWidget(panel, other);
+    // The window the operator works in has the keyboard.
+    b->window()->activateWindow();
+    QCoreApplication::processEvents();
+    b->setFocus(Qt::TabFocusReason);
+    if (!b->hasFocus())
+        return -1;
+    const QImage focused = b->grab().toImage();
+    o->setFocus(Qt::TabFocusReason);
+    if (b->hasFocus() || !o->hasFocus())
+        return -1;
+    const QImage plain = b->grab().toImage();
+    if (focused.size() != plain.size())
+        return -1;
+    const auto differs = [&](int x, int y) {
+        const QColor f = focused.pixelColor(x, y), p = plain.pixelColor(x, y);
+        return std::abs(f.red() - p.red()) + std::abs(f.green() - p.green()) +
+                   std::abs(f.blue() - p.blue()) >
+               96;
+    };
+    const int w = plain.width(), h = plain.height(), band = 4;
+    // A side counts when 90 % of its steps, corners left aside, are marked.
+    const auto side = [&](bool horizontal, bool far) {
+        const int length = horizontal ? w : h;
+        int marked = 0;
+        for (int i = band; i < length - band; ++i) {
+            bool any = false;
+            for (int j = 0; j < band && !any; ++j) {
+                const int across = far ? (horizontal ? h : w) - 1 - j : j;
+                any = horizontal ? differs(i, across) : differs(across, i);
+            }
+            marked += any ? 1 : 0;
+        }
+        return 10 * marked >= 9 * (length - 2 * band) ? 1 : 0;
+    };
+    return side(true, false) + side(true, true) + side(false, false) + side(false, true);
 }
 
 } // namespace
@@ -483,6 +529,25 @@ private slots:
         QCOMPARE(GetActiveCtrl(ppPanel), int(PP_SET));
         QVERIFY(ui::test::enter(mp, MP_VER, 1));
         QCOMPARE(hardVersion, 1);
+    }
+
+    // Which button Return or Space acts on is plain to see: focused, a button
+    // is drawn with a clear mark round it that the same button lacks without
+    // the focus, on the main panel and for a popup's default button.
+    void keyboardFocusIsDrawnPlainly() {
+        QCOMPARE(start(), 0);
+        QVERIFY(mvi != 0);
+        QCOMPARE(focusMarkedSides(mp, MP_RESET, MP_SELFTEST), 4);
+        int onPopup = -1;
+        ui::test::setResponder([&](const ui::test::Request &r) {
+            if (r.kind != ui::test::RequestKind::Wait || r.panel != dpPanel)
+                return op->answer(r);
+            onPopup = focusMarkedSides(dpPanel, DP_OK, DP_COMMANDBUTTON_2);
+            return ui::test::click(dpPanel, DP_COMMANDBUTTON_2) ? ui::test::Answer::ok()
+                                                                : ui::test::Answer::none();
+        });
+        QVERIFY(ui::test::doubleClickCell(cpPanel, CP_TABLE, 1, 1));
+        QCOMPARE(onPopup, 4);
     }
 
     void theAboutPanelShowsVersionsAndTheLibraryCheck() {

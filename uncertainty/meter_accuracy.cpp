@@ -150,7 +150,40 @@ std::map<std::string, MeterSpec> section(const YAML::Node &n, const std::string 
     return out;
 }
 
+std::optional<ShuntSpec> shuntEntry(const YAML::Node &n, const std::string &what) {
+    if (!n)
+        return std::nullopt;
+    ShuntSpec s;
+    if (n.IsNull())
+        return s; // named only: nothing stated
+    expectMap(n, what, {"source", "tolerance", "distribution"});
+    if (n["source"])
+        s.source = text(n["source"], "source");
+    if (n["distribution"]) {
+        const std::string d = text(n["distribution"], "distribution");
+        if (d == "rectangular")
+            s.distribution = Distribution::Rectangular;
+        else if (d == "normal")
+            s.distribution = Distribution::Normal;
+        else
+            fail(n["distribution"], "distribution must be rectangular or normal, not '" + d + "'");
+    }
+    if (n["tolerance"]) {
+        // The figure means nothing until it is said what kind of bound it is.
+        if (!n["distribution"])
+            fail(n["tolerance"],
+                 what + ": a tolerance needs its distribution (rectangular or normal)");
+        s.tolerancePpm = nonNegative(n["tolerance"], "tolerance");
+    }
+    return s;
+}
+
 } // namespace
+
+double ShuntSpec::relativeStandard() const {
+    const double t = 1e-6 * tolerancePpm.value_or(0.0);
+    return distribution == Distribution::Normal ? t / 2.0 : t / std::sqrt(3.0);
+}
 
 const char *periodName(Period p) {
     return kPeriods[static_cast<int>(p)];
@@ -183,6 +216,11 @@ const MeterSpec *MeterSpecs::find(const std::string &kind, bool simulatedBench) 
     return it == from.end() ? nullptr : &it->second;
 }
 
+const ShuntSpec *MeterSpecs::findShunt(bool simulatedBench) const {
+    const std::optional<ShuntSpec> &s = simulatedBench ? simulatedShunt : shunt;
+    return s ? &*s : nullptr;
+}
+
 bool parseMeterSpecs(const std::string &text, const std::string &name, MeterSpecs &out,
                      std::string &error) {
     try {
@@ -191,10 +229,15 @@ bool parseMeterSpecs(const std::string &text, const std::string &name, MeterSpec
             out = MeterSpecs{};
             return true;
         }
-        expectMap(root, "the file", {"meters", "simulated"});
+        expectMap(root, "the file", {"meters", "simulated", "shunt"});
         MeterSpecs specs;
         specs.meters = section(root["meters"], "meters");
         specs.simulated = section(root["simulated"], "simulated");
+        if (const YAML::Node sh = root["shunt"]) {
+            expectMap(sh, "shunt", {"module", "simulated"});
+            specs.shunt = shuntEntry(sh["module"], "shunt 'module'");
+            specs.simulatedShunt = shuntEntry(sh["simulated"], "shunt 'simulated'");
+        }
         out = std::move(specs);
         return true;
     } catch (const SpecError &e) {

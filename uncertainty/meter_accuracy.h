@@ -14,6 +14,7 @@ namespace ortav::uncertainty {
 
 enum class Function { DcVoltage, FourWireResistance, DcCurrent };
 enum class Period { Hours24, Days90, Year1 };
+enum class Distribution { Rectangular, Normal };
 
 // "24h", "90d", "1y" and back; nullopt for any other text.
 const char *periodName(Period p);
@@ -49,11 +50,25 @@ struct MeterSpec {
     const RangeSpec *rangeFor(Function f, double requested) const;
 };
 
+// How far a channel's shunt (the resistor a current is read across) may now
+// be from its value in the module's calibration coefficients.
+struct ShuntSpec {
+    std::string source;
+    std::optional<double> tolerancePpm; // ± ppm of the stored value; empty: not stated
+    Distribution distribution = Distribution::Rectangular;
+    // Relative standard uncertainty: a rectangular tolerance is a limit (t/√3),
+    // a normal one an expanded uncertainty at k = 2 (t/2).
+    double relativeStandard() const;
+};
+
 struct MeterSpecs {
     std::map<std::string, MeterSpec> meters;    // the instruments, by kind
     std::map<std::string, MeterSpec> simulated; // the simulated bench's, by kind
+    std::optional<ShuntSpec> shunt, simulatedShunt;
     // nullptr when the file has no entry for the kind.
     const MeterSpec *find(const std::string &kind, bool simulatedBench) const;
+    // nullptr when the file says nothing of the shunt.
+    const ShuntSpec *findShunt(bool simulatedBench) const;
 };
 
 // Parses the file's text. False with "name:line:column: problem" in error.

@@ -75,6 +75,25 @@ Budget scaled(Budget b, double factor) {
     return b;
 }
 
+Budget currentThroughShunt(const Budget &volts, double voltage, double shunt,
+                           const ShuntSpec *spec) {
+    if (!volts.known)
+        return volts;
+    if (spec == nullptr)
+        return unknown("the shunt has no entry in meters.yaml");
+    if (!spec->tolerancePpm)
+        return unknown("no tolerance stated for the shunt in meters.yaml");
+    if (!std::isfinite(shunt) || !(shunt > 0))
+        return unknown("the module's coefficients hold no value for the shunt");
+    const double toMilliamps = 1000.0 / shunt;
+    Budget b = scaled(volts, toMilliamps);
+    // I = U / Rs: the shunt's relative uncertainty is the current's.
+    b.uShunt = std::fabs(voltage) * toMilliamps * spec->relativeStandard();
+    b.standard = std::hypot(b.standard, b.uShunt);
+    b.expanded = kCoverage * b.standard;
+    return b;
+}
+
 double testUncertaintyRatio(double permitted, double expanded) {
     if (expanded <= 0)
         return std::numeric_limits<double>::infinity();

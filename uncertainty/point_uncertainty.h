@@ -31,6 +31,7 @@ struct Budget {
     double range = 0.0;         // range used
     double accuracyLimit = 0.0; // ± half-width from the stated accuracy
     double uAccuracy = 0.0, uResolution = 0.0, uRepeatability = 0.0;
+    double uShunt = 0.0;   // of a current: from how well its shunt's value is known
     double standard = 0.0; // combined standard uncertainty
     double expanded = 0.0; // U = kCoverage · standard
 };
@@ -38,9 +39,15 @@ struct Budget {
 // spec nullptr: the meter has no entry.
 Budget evaluate(const MeterSpec *spec, const Reading &r);
 
-// The budget of a quantity derived from the reading by a constant factor
-// (a voltage across a known shunt read as a current).
+// The budget of a quantity derived from the reading by a constant factor.
 Budget scaled(Budget b, double factor);
+
+// The budget of a current in milliamperes worked out as 1000 · voltage / shunt
+// (volts, ohms): the voltage's budget carried over, and the shunt's own
+// uncertainty from spec. Unknown when the voltage's is, when spec is nullptr or
+// states no tolerance, or when there is no usable value for the shunt.
+Budget currentThroughShunt(const Budget &volts, double voltage, double shunt,
+                           const ShuntSpec *spec);
 
 // TUR = permitted / U; infinite when U is 0.
 double testUncertaintyRatio(double permitted, double expanded);

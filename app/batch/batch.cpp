@@ -414,8 +414,13 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
     }
     SetCtrlVal(ppPanel, PP_AUTO_POV, 1);
     auto_pov(ppPanel, PP_AUTO_POV, EVENT_COMMIT, nullptr, 0, 0);
-    uncertaintySettings() = {*ortav::uncertainty::ruleFromName(o.decisionRule),
-                             *ortav::uncertainty::periodFromName(o.meterPeriod)};
+    // Chosen on the sheet as the operator would.
+    SetCtrlVal(ppPanel, PP_DECISION_RULE,
+               static_cast<int>(*ortav::uncertainty::ruleFromName(o.decisionRule)));
+    decisionRuleCB(ppPanel, PP_DECISION_RULE, EVENT_COMMIT, nullptr, 0, 0);
+    SetCtrlVal(ppPanel, PP_METER_PERIOD,
+               static_cast<int>(*ortav::uncertainty::periodFromName(o.meterPeriod)));
+    meterPeriodCB(ppPanel, PP_METER_PERIOD, EVENT_COMMIT, nullptr, 0, 0);
     if (std::string e; meterSpecs(&e), !e.empty())
         std::fprintf(err, "p_ortav: warning: the meters' accuracy cannot be used: %s\n", e.c_str());
 

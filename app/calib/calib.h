@@ -70,6 +70,8 @@ CALIB_CTRL_CB(tabCB);
 CALIB_CTRL_CB(auto_pov);
 CALIB_CTRL_CB(auto_measureCB);
 CALIB_CTRL_CB(temparatureCB);
+CALIB_CTRL_CB(decisionRuleCB);
+CALIB_CTRL_CB(meterPeriodCB);
 CALIB_CTRL_CB(selFName);
 CALIB_CTRL_CB(writeLogCB);
 CALIB_CTRL_CB(cancelP);

@@ -7,6 +7,7 @@
 #include "protocol_file.h"
 #include "protocol_text.h"
 #include "record_failure.h"
+#include "reference_uncertainty.h"
 #include "result_files.h"
 #include "userint.h"
 #include "visa_library.h"
@@ -46,6 +47,7 @@ void calibReset() {
     std::snprintf(logFileName, sizeof logFileName, "%s", "ortav.log");
     autoPov = autoMeasure = povFailed = popupResult = 0;
     ambientTemp = 20.0;
+    ortav::calib::uncertaintySettings() = {};
 }
 
 int WriteLOG(int file, const char *format, ...) {

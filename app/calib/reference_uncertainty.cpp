@@ -111,8 +111,14 @@ void assessPoint(JudgedPoint &p, bool fromMeter, double reading, double shunt) {
             if (!b.known && specs.find(meter.kind, simulated) == nullptr)
                 b.unknownWhy = meter.kind + std::string(simulated ? " (simulated)" : "") +
                                ": no entry in " + meterSpecsPath();
-            if (p.mode != 1 && b.known)
-                b = scaled(b, 1000.0 / shunt); // volts across the shunt to milliamperes
+            if (p.mode != 1 && b.known) {
+                // The current is the voltage over resistor 7's stored value.
+                const ShuntSpec *s = specs.findShunt(simulated);
+                b = currentThroughShunt(b, reading, shunt, s);
+                if (s == nullptr)
+                    b.unknownWhy = std::string(simulated ? "simulated " : "") +
+                                   "shunt: no entry in " + meterSpecsPath();
+            }
         }
     }
     p.uncertainty = b;

@@ -213,3 +213,22 @@ int temparatureCB(int panel, int control, int event, void *, int, int) {
         GetCtrlVal(panel, control, &ambientTemp);
     return 0;
 }
+
+// The rule and the period hold for every run until the operator changes them
+// or the program ends.
+int decisionRuleCB(int panel, int control, int event, void *, int, int) {
+    int rule = 0;
+    if (event == EVENT_COMMIT && GetCtrlVal(panel, control, &rule) >= 0)
+        ortav::calib::uncertaintySettings().rule =
+            rule == 1 ? ortav::uncertainty::Rule::Guarded : ortav::uncertainty::Rule::Simple;
+    return 0;
+}
+
+int meterPeriodCB(int panel, int control, int event, void *, int, int) {
+    int period = 0;
+    if (event == EVENT_COMMIT && GetCtrlVal(panel, control, &period) >= 0 && period >= 0 &&
+        period <= 2)
+        ortav::calib::uncertaintySettings().period =
+            static_cast<ortav::uncertainty::Period>(period);
+    return 0;
+}

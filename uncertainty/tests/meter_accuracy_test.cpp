@@ -36,6 +36,13 @@ TEST(MeterAccuracy, ShippedFileStatesThePublishedMetersAndLeavesTheMakersOpen) {
         for (Function f : {Function::DcVoltage, Function::FourWireResistance})
             EXPECT_FALSE(specs.find(kind, false)->stated(f)) << kind;
     EXPECT_EQ(specs.find("sulvat", false)->name, "ЦMM1");
+    // The modules' shunts are the operator's to state; the simulated bench's
+    // are those of its default images.
+    ASSERT_NE(specs.findShunt(false), nullptr);
+    EXPECT_FALSE(specs.findShunt(false)->tolerancePpm.has_value());
+    ASSERT_NE(specs.findShunt(true), nullptr);
+    EXPECT_EQ(specs.findShunt(true)->tolerancePpm, 300.0);
+    EXPECT_EQ(specs.findShunt(true)->distribution, Distribution::Rectangular);
 }
 
 TEST(MeterAccuracy, RangeForTakesTheNextLargerAndNothingBeyondTheLargest) {
@@ -78,6 +85,13 @@ TEST(MeterAccuracy, AWrongFileIsToldWithItsLineAndColumn) {
         {"meters:\n  mervd:\n    dc_voltage:\n      - range: 1,5\n",
          "m.yaml:4:16: range must be a number, not '1,5'"},
         {"simulated: [1, 2]\n", "m.yaml:1:12: simulated must be a mapping of multimeter kinds"},
+        {"shunt:\n  modul: {}\n", "m.yaml:2:3: unknown key 'modul' in shunt"},
+        {"shunt:\n  module: {tolerance: 300}\n",
+         "m.yaml:2:23: shunt 'module': a tolerance needs its distribution (rectangular or normal)"},
+        {"shunt:\n  module: {tolerance: 300, distribution: uniform}\n",
+         "m.yaml:2:42: distribution must be rectangular or normal, not 'uniform'"},
+        {"shunt:\n  simulated: {tolerance: -1, distribution: normal}\n",
+         "m.yaml:2:26: tolerance must not be negative"},
     };
     for (const Case &c : cases) {
         MeterSpecs specs;

@@ -94,19 +94,72 @@ TEST(PointUncertainty, HandComputedBudgets) {
     }
 }
 
-TEST(PointUncertainty, CurrentFromTheShuntVoltageAndItsTur) {
-    // 2.78 mA through 1200 Ω read as 3.336 V: U(mA) = U(V) · 1000 / 1200.
+TEST(PointUncertainty, CurrentFromTheShuntVoltageAndTheShuntsValue) {
+    // 2.78 mA through 1200 Ω read as 3.336 V on the E1412's 10 V range: the
+    // voltage's u = 96.322 µV carries over as 80.268 nA; the shunt's ± 300 ppm
+    // rectangular adds 2.78 mA · 300e-6 / √3 = 481.51 nA in quadrature.
     const Budget v = evaluate(shipped().find("hpe1412", false),
                               reading(Function::DcVoltage, 3.336, 10, Period::Year1, 20));
-    const Budget mA = scaled(v, 1000.0 / 1200.0);
-    EXPECT_NEAR(mA.expanded, 1.6053699700507482e-4, 1e-15);
-    EXPECT_NEAR(testUncertaintyRatio(0.01, mA.expanded), 62.290937207975084, 1e-9);
+    ShuntSpec rectangular;
+    rectangular.tolerancePpm = 300;
+    const Budget mA = currentThroughShunt(v, 3.336, 1200.0, &rectangular);
+    ASSERT_TRUE(mA.known);
+    EXPECT_NEAR(mA.uAccuracy, v.uAccuracy * 1000.0 / 1200.0, 1e-18);
+    EXPECT_NEAR(mA.uShunt, 4.8151012450414787e-4, 1e-15);
+    EXPECT_NEAR(mA.standard, 4.88154721222536e-4, 1e-15);
+    EXPECT_NEAR(mA.expanded, 9.76309442445072e-4, 1e-15);
+    EXPECT_NEAR(testUncertaintyRatio(0.01, mA.expanded), 10.242654188569531, 1e-9);
+    // A normal ± 100 ppm is U at k = 2: u = 50 ppm of 2.78 mA = 139 nA. The
+    // sign of the voltage does not matter.
+    ShuntSpec normal;
+    normal.tolerancePpm = 100;
+    normal.distribution = Distribution::Normal;
+    const Budget n = currentThroughShunt(v, -3.336, 1200.0, &normal);
+    EXPECT_NEAR(n.uShunt, 1.39e-4, 1e-15);
+    EXPECT_NEAR(n.expanded, 3.21023562075134e-4, 1e-15);
+    // The shipped file's simulated shunt is the ± 300 ppm rectangular above.
+    const Budget sim = currentThroughShunt(v, 3.336, 1200.0, shipped().findShunt(true));
+    EXPECT_NEAR(sim.expanded, mA.expanded, 1e-15);
     // 3458A, 100 Ω against its 0.1 Ω norm.
     const Budget r =
         evaluate(shipped().find("hp3458a", false),
                  reading(Function::FourWireResistance, 100.05, 100, Period::Year1, 20));
     EXPECT_NEAR(testUncertaintyRatio(0.1, r.expanded), 50.924477282533935, 1e-9);
     EXPECT_TRUE(std::isinf(testUncertaintyRatio(0.1, 0.0)));
+}
+
+TEST(PointUncertainty, ACurrentWithoutAStatedShuntIsUnknown) {
+    const Budget v = evaluate(shipped().find("hpe1412", false),
+                              reading(Function::DcVoltage, 1.2, 10, Period::Year1, 20));
+    ASSERT_TRUE(v.known);
+    ShuntSpec stated;
+    stated.tolerancePpm = 300;
+    const Budget noMeter =
+        evaluate(nullptr, reading(Function::DcVoltage, 1.2, 10, Period::Year1, 20));
+    struct Case {
+        const char *what;
+        Budget volts;
+        double shunt;
+        const ShuntSpec *spec;
+        const char *why;
+    } cases[] = {
+        {"no entry", v, 1200, nullptr, "the shunt has no entry in meters.yaml"},
+        {"shipped module entry", v, 1200, shipped().findShunt(false),
+         "no tolerance stated for the shunt in meters.yaml"},
+        {"no shunt value", v, 0.0, &stated,
+         "the module's coefficients hold no value for the shunt"},
+        {"garbage shunt value", v, std::nan(""), &stated,
+         "the module's coefficients hold no value for the shunt"},
+        {"the voltage's own reason stays", noMeter, 1200, &stated,
+         "the multimeter has no entry in meters.yaml"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const Budget b = currentThroughShunt(c.volts, 1.2, c.shunt, c.spec);
+        EXPECT_FALSE(b.known);
+        EXPECT_EQ(b.unknownWhy, c.why);
+        EXPECT_EQ(b.expanded, 0.0);
+    }
 }
 
 TEST(PointUncertainty, NothingStatedIsUnknownNeverAFigure) {

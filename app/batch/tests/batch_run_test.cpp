@@ -281,9 +281,10 @@ private slots:
     }
 
     // A simulated meter errs by its bench noise alone, cut at three deviations:
-    // U = 2 · (3 · noise · |reading|) / √3 for every point, of a resistance and
-    // of a current (its volts and the shunt scale alike), and the guarded
-    // verdict follows from it.
+    // U = 2 · (3 · noise · |reading|) / √3 for every resistance. A current is
+    // its volts over the shunt's stored value, known to ± 300 ppm rectangular
+    // on the simulated bench: U = 2 · |I| · √((3 · noise)² + (300 ppm)²) / √3.
+    // The guarded verdict follows from U.
     void theUncertaintyFollowsTheMetersNoise() {
         std::string yaml = bench(kStaleImage);
         const double noise = 2e-4;
@@ -304,7 +305,9 @@ private slots:
             const double measured = f[5].toDouble(), deviation = f[6].toDouble();
             const double permitted = f[7].toDouble(), U = f[10].toDouble();
             QCOMPARE(f[9], QString("simple"));
-            QVERIFY2(std::fabs(U - 2 * std::sqrt(3.0) * noise * std::fabs(measured)) <= 1e-12 * U,
+            const double relative = f[2] == "current" ? std::hypot(3 * noise, 300e-6) : 3 * noise;
+            QVERIFY2(std::fabs(U - 2 * relative / std::sqrt(3.0) * std::fabs(measured)) <=
+                         1e-12 * U,
                      qPrintable(lines[i]));
             QCOMPARE(f[11].toDouble(), permitted / U);
             QCOMPARE(f[12], QString(permitted / U < 4 ? "yes" : "no"));
@@ -324,6 +327,42 @@ private slots:
         QVERIFY(jsonText(json, "certificate").startsWith("ORTAV-"));
     }
 
+    // A meters file that says nothing of the shunt: every current is
+    // "uncertainty unknown", never a guarded pass; the resistances keep their U.
+    void aCurrentWithoutAStatedShuntHasNoUncertainty() {
+        ortav::sim::loadString(bench(), "test.yaml");
+        const QString meters = path("no_shunt.yaml");
+        QFile m(meters);
+        QVERIFY(m.open(QIODevice::WriteOnly));
+        m.write("simulated:\n  tarnel: {name: МЦMM (имитация), source: тест, noise_bound: 3}\n");
+        m.close();
+        qputenv("ORTAV_METERS", meters.toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("ORTAV_METERS"); });
+        const Result r = batch({"--batch", "verify", "--protocol",
+                                path("no_shunt.log").toStdString(), "--decision-rule", "guarded"});
+        QCOMPARE(r.code, 1);
+        QFile jsonFile(path("no_shunt.json"));
+        QVERIFY(jsonFile.open(QIODevice::ReadOnly));
+        const QJsonArray points =
+            QJsonDocument::fromJson(jsonFile.readAll()).object()["points"].toArray();
+        QCOMPARE(points.size(), 94);
+        int currents = 0;
+        for (const QJsonValue &v : points) {
+            const QJsonObject p = v.toObject();
+            if (p["mode"] == "current") {
+                ++currents;
+                QVERIFY(p["expanded_uncertainty"].isNull());
+                QCOMPARE(p["uncertainty_unknown"].toString(),
+                         "simulated shunt: no entry in " + meters);
+                QCOMPARE(p["guarded_verdict"].toString(), QString("conditional"));
+            } else {
+                QVERIFY(p["expanded_uncertainty"].isDouble());
+                QCOMPARE(p["guarded_verdict"].toString(), QString("pass"));
+            }
+        }
+        QCOMPARE(currents, 8);
+    }
+
     // Ideal resistors read through a meter whose stated accuracy is coarse
     // (its noise bound, from a meters file of the test's own): every point is
     // within its norm, many not by the guard band of their U. The certificate
@@ -335,7 +374,8 @@ private slots:
         const QString meters = path("meters.yaml");
         QFile m(meters);
         QVERIFY(m.open(QIODevice::WriteOnly));
-        m.write("simulated:\n  tarnel: {name: МЦMM (имитация), source: тест, noise_bound: 1e6}\n");
+        m.write("simulated:\n  tarnel: {name: МЦMM (имитация), source: тест, noise_bound: 1e6}\n"
+                "shunt:\n  simulated: {tolerance: 300, distribution: rectangular}\n");
         m.close();
         qputenv("ORTAV_METERS", meters.toUtf8());
         const auto unset = qScopeGuard([] { qunsetenv("ORTAV_METERS"); });

@@ -9,8 +9,8 @@
 #include "chart_check.h"
 #include "cp1251.h"
 #include "embed.h"
-#include "linked_parts.h"
 #include "judged_points.h"
+#include "linked_parts.h"
 #include "long_run.h"
 #include "msgp.h"
 #include "norm.h"
@@ -20,6 +20,7 @@
 #include "points.h"
 #include "protocol_file.h"
 #include "protocol_text.h"
+#include "results_csv.h"
 #include "run_stop.h"
 #include "verification_chart.h"
 #include "verification_run.h"
@@ -27,6 +28,7 @@
 
 #include <QDate>
 #include <QImage>
+#include <QProcess>
 #include <QTimer>
 #include <QtTest>
 
@@ -415,6 +417,58 @@ private slots:
         GetCtrlAttribute(mp, MP_MSG, ATTR_TEXT_COLOR, &colour);
         QVERIFY(line.rfind(told, 0) == 0);
         QCOMPARE(colour, VAL_RED);
+    }
+
+    // The decision rule and the meter's period chosen on the sheet hold for
+    // the runs that follow, as the batch options do: the CSV's columns, the
+    // JSON and the certificate's rule line, its period and its verdicts. A
+    // slightly stale image read through a noisy meter puts points in the
+    // guard band.
+    void theSheetsDecisionRuleAndPeriodGoToTheResults() {
+        std::string yaml = deviatingBench(2, "0.001");
+        yaml.replace(yaml.find("eeprom: blank"), 13,
+                     "eeprom: {image: valid, deviation: 5e-4, seed: 5}");
+        yaml += "    noise: 2e-4\n";
+        startOn(yaml);
+        showVerification();
+        QVERIFY(ui::test::choose(ppPanel, PP_DECISION_RULE, 1));
+        QVERIFY(ui::test::choose(ppPanel, PP_METER_PERIOD, 0));
+        runAutomatic();
+        runAutomatic(); // the choice stays for the next run
+        const std::vector<std::string> lines = split(slurp(dir / "ortav.csv"), "\n");
+        QCOMPARE(lines.front() + "\n", std::string(ortav::calib::kCsvHeader));
+        int points = 0, conditional = 0;
+        for (std::size_t i = 1; i < lines.size() && !lines[i].empty(); ++i, ++points) {
+            const std::vector<std::string> f = split(lines[i], ",");
+            QCOMPARE(f[9], std::string("guarded"));
+            QVERIFY2(f[10] != "unknown", lines[i].c_str());
+            // Read with a point whatever the locale the program runs in.
+            const auto number = [](const std::string &t) {
+                return QString::fromStdString(t).toDouble();
+            };
+            const double d = std::fabs(number(f[6])), permitted = number(f[7]);
+            const double U = number(f[10]);
+            const std::string guarded = d <= permitted - U  ? "pass"
+                                        : d - U > permitted ? "fail"
+                                                            : "conditional";
+            QVERIFY2(f[13] == guarded, lines[i].c_str());
+            conditional += guarded == "conditional" ? 1 : 0;
+        }
+        QCOMPARE(points, 2 * 94);
+        QVERIFY(conditional > 0);
+        const std::string json = slurp(dir / "ortav.json");
+        QVERIFY(json.find("\"decision_rule\": \"guarded\", \"meter_period\": \"24h\"") !=
+                std::string::npos);
+
+        o.file = (dir / "cert.pdf").string();
+        QVERIFY(ui::test::click(ppPanel, PP_CERTIFICATE));
+        QProcess text;
+        text.start("pdftotext", {QString::fromStdString(o.file), "-"});
+        QVERIFY(text.waitForFinished(60000) && text.exitCode() == 0);
+        const QString certificate = QString::fromUtf8(text.readAllStandardOutput());
+        for (const char *s :
+             {"с защитной полосой (guarded)", "за 24 часа после калибровки", "условно"})
+            QVERIFY2(certificate.contains(QString::fromUtf8(s)), s);
     }
 
     // On nominal coefficients the verification fails exactly the points the
