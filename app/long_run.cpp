@@ -10,8 +10,9 @@
 namespace {
 
 // Points come every few tens of milliseconds; the operator reads the table and
-// the progress at ten frames a second just as well, for a fraction of the work.
-constexpr int kRedrawMsec = 100;
+// the progress at five frames a second just as well, for a fraction of the
+// work (painting them is most of what the processor does in a run).
+constexpr int kRedrawMsec = 200;
 
 bool g_active = false;
 int g_points = 0;
@@ -23,9 +24,13 @@ int stopCB(int, int, int event, void *, int, int) {
     return 0;
 }
 
-void duringWait() {
-    if (g_active)
-        ProcessSystemEvents();
+// Asleep in the event loop for the wait, so the windows are drawn and Stop is
+// answered without the processor polling.
+bool duringWait(double upTo) {
+    if (!g_active)
+        return false;
+    ProcessSystemEventsFor(upTo);
+    return true;
 }
 
 } // namespace

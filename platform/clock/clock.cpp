@@ -40,10 +40,11 @@ ortav::clock::WaitHook hookHere() {
     return h;
 }
 
-void runHook(ortav::clock::WaitHook h) {
+bool runHook(ortav::clock::WaitHook h, double upTo) {
     t_inHook = true;
-    h();
+    const bool waited = h(upTo);
     t_inHook = false;
+    return waited;
 }
 
 // Sleeps until now + seconds. The settle waits are a millisecond or two, so the
@@ -78,7 +79,7 @@ extern "C" void Delay(double seconds) {
                 c.virtualNow += seconds;
             g.unlock();
             if (hook != nullptr)
-                runHook(hook);
+                runHook(hook, 0.0);
             return;
         }
         if (c.recording)
@@ -93,12 +94,21 @@ extern "C" void Delay(double seconds) {
     }
     const auto deadline = steady::now() + std::chrono::duration_cast<steady::duration>(
                                               std::chrono::duration<double>(waits ? seconds : 0.0));
-    for (;;) {
-        runHook(hook);
-        const double left = std::chrono::duration<double>(deadline - steady::now()).count();
-        if (left <= 0.0)
+    const auto left = [&] {
+        return std::chrono::duration<double>(deadline - steady::now()).count();
+    };
+    using ortav::clock::kWaitPreciseTail;
+    for (bool first = true;; first = false) {
+        double l = left();
+        if (l <= 0.0 && !first)
             return;
-        sleepPrecisely(std::min(left, ortav::clock::kWaitHookInterval));
+        const bool waited = runHook(hook, l > kWaitPreciseTail ? l - kWaitPreciseTail : 0.0);
+        l = left();
+        if (l <= 0.0)
+            return;
+        if (waited && l > kWaitPreciseTail)
+            continue; // woken early by an event
+        sleepPrecisely(waited ? l : std::min(l, ortav::clock::kWaitHookInterval));
     }
 }
 

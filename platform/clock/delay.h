@@ -35,15 +35,20 @@ void setRecording(bool on);
 void advance(double seconds);
 
 // What a wait does besides waiting, on the thread that installed it (the user
-// interface's, to keep its windows drawn): called at the start of every wait
-// and again every few milliseconds of a long one, never from inside itself;
-// once per wait on virtual time. A wait still ends at its deadline unless the
-// hook itself takes longer. nullptr removes it.
-using WaitHook = void (*)();
+// interface's, to keep its windows drawn and its Stop button answered): called
+// at the start of every wait, never from inside itself, with how long it may
+// take (0 on virtual time and for the wait's last kWaitPreciseTail). A hook
+// that waits itself (in the event loop, woken by input) returns true and is
+// called again if it came back early; one that returns false is called again
+// every kWaitHookInterval. A wait still ends at its deadline unless the hook
+// itself takes longer. nullptr removes it.
+using WaitHook = bool (*)(double upTo);
 void setWaitHook(WaitHook hook);
 
-// How often a hook runs during a long wait.
+// How often a hook that does not wait itself runs during a long wait.
 inline constexpr double kWaitHookInterval = 0.01;
+// The end of a wait is slept to its deadline here, not left to the hook.
+inline constexpr double kWaitPreciseTail = 0.002;
 
 } // namespace ortav::clock
 #endif

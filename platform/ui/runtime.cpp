@@ -12,12 +12,18 @@
 #include <QPainter>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QStyleFactory>
 #include <QStyleOption>
+#include <QTimer>
 #include <QTranslator>
 
+#include <algorithm>
 #include <clocale>
+#include <cstdint>
 #include <cstring>
+#include <sys/timerfd.h>
+#include <unistd.h>
 
 namespace ui::detail {
 
@@ -172,6 +178,68 @@ int InitCVIRTE(int argc, char *argv[]) {
 void ProcessSystemEvents() {
     if (QApplication::instance() != nullptr)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+namespace {
+// Wakes the event loop at a wait's end: a timer file rather than a Qt timer,
+// since Qt's event loop polls without sleeping for the last millisecond
+// before a timer is due, and the waits of each point would keep the
+// processor busy that long. One file and one notifier serve every wait.
+class WaitAlarm {
+public:
+    WaitAlarm() : fd_(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)) {
+        if (fd_ < 0)
+            return;
+        notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, QCoreApplication::instance());
+        QObject::connect(notifier_, &QSocketNotifier::activated, [this] {
+            std::uint64_t expirations = 0;
+            (void)!::read(fd_, &expirations, sizeof expirations);
+            rung_ = true;
+        });
+    }
+    bool usable() const { return notifier_ != nullptr; }
+    // Processes events until `seconds` have passed; false if the alarm could
+    // not be set.
+    bool sleepFor(double seconds) {
+        itimerspec due{};
+        due.it_value.tv_sec = static_cast<time_t>(seconds);
+        due.it_value.tv_nsec = std::max(
+            1L, static_cast<long>((seconds - static_cast<double>(due.it_value.tv_sec)) * 1e9));
+        rung_ = false;
+        if (::timerfd_settime(fd_, 0, &due, nullptr) != 0)
+            return false;
+        busy_ = true;
+        while (!rung_)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        busy_ = false;
+        return true;
+    }
+    bool busy() const { return busy_; }
+
+private:
+    int fd_;
+    QSocketNotifier *notifier_ = nullptr;
+    bool rung_ = false;
+    bool busy_ = false;
+};
+} // namespace
+
+void ProcessSystemEventsFor(double seconds) {
+    if (QApplication::instance() == nullptr)
+        return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (!(seconds > 0.0))
+        return;
+    seconds = std::min(seconds, 3600.0);
+    static WaitAlarm *alarm = new WaitAlarm; // deliberately kept for the process
+    if (alarm->usable() && !alarm->busy() && alarm->sleepFor(seconds))
+        return;
+    // A wait inside a wait (from an event handled during it) or no timer file.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(static_cast<int>(seconds * 1000.0));
+    while (wake.isActive())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void WaitForSystemEvents() {

@@ -107,6 +107,9 @@ void ProcessSystemEvents();
 // Waits until at least one event arrived, then runs the pending ones. In a test
 // (responder installed) it never blocks.
 void WaitForSystemEvents();
+// Processes events as they come for `seconds`, asleep in between: a wait that
+// keeps the windows drawn and answers input at once without polling.
+void ProcessSystemEventsFor(double seconds);
 
 // Processes events until done() holds: the nested wait of a modal dialogue.
 // In a test the responder is asked once (kind Wait, with the given text and

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -59,9 +60,18 @@ TEST_F(ClockTest, VirtualTimeAdvancesAtOnceAndRecordsEveryWait) {
 
 namespace {
 int g_hookCalls = 0;
-void countingHook() {
+bool countingHook(double) {
     ++g_hookCalls;
     Delay(0.001); // a wait inside the hook does not call it again
+    return false;
+}
+double g_longestOffered = 0.0;
+// As the user interface's hook does: waits itself, up to the time offered.
+bool waitingHook(double upTo) {
+    ++g_hookCalls;
+    g_longestOffered = std::max(g_longestOffered, upTo);
+    std::this_thread::sleep_for(std::chrono::duration<double>(upTo));
+    return true;
 }
 } // namespace
 
@@ -81,6 +91,15 @@ TEST_F(ClockTest, WaitHookRunsDuringWaitsOfItsThread) {
     g_hookCalls = 0;
     EXPECT_GE(secondsFor(0.035), 0.035);
     EXPECT_GE(g_hookCalls, 2); // at the start and again after a slice of the wait
+
+    // A hook that waits is offered all but the wait's last moments, once.
+    ortav::clock::setWaitHook(waitingHook);
+    g_hookCalls = 0;
+    EXPECT_GE(secondsFor(0.035), 0.035);
+    EXPECT_EQ(g_hookCalls, 1);
+    EXPECT_GT(g_longestOffered, 0.030);
+    EXPECT_LE(g_longestOffered, 0.035 - ortav::clock::kWaitPreciseTail);
+
     ortav::clock::setWaitHook(nullptr);
     g_hookCalls = 0;
     Delay(0.002);

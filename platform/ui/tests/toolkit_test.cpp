@@ -7,6 +7,7 @@
 
 #include <QFileDialog>
 #include <QMenuBar>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <string>
@@ -33,6 +34,18 @@ struct Event {
     int panel, control, event, d1, d2;
 };
 std::vector<Event> events;
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
 
 int record(int panel, int control, int event, void *, int d1, int d2) {
     events.push_back({panel, control, event, d1, d2});
@@ -324,6 +337,32 @@ private slots:
         QCOMPARE(rows, 2);
         GetTableRowAttribute(p, M_TABLE, 1, ATTR_LABEL_TEXT, text);
         QCOMPARE(text, std::string("x"));
+    }
+
+    // Paced, a window is repainted at most once an interval; what was held
+    // back is drawn when pacing ends, so no change goes undrawn.
+    void pacedRedrawsHoldBackButLoseNothing() {
+        auto *t = qobject_cast<QTableWidget *>(ui::detail::control(p, M_TABLE)->widget.data());
+        QVERIFY(t != nullptr);
+        PaintCounter counter;
+        t->viewport()->installEventFilter(&counter);
+        ProcessSystemEvents();
+        SetRedrawInterval(60000); // far longer than the test takes
+        QCOMPARE(GetRedrawInterval(), 60000);
+        SetTableCellVal(p, M_TABLE, MakePoint(1, 1), 1.0);
+        ProcessSystemEvents();
+        const int first = counter.paints;
+        QVERIFY(first > 0); // the first change of an interval at once
+        SetTableCellVal(p, M_TABLE, MakePoint(1, 1), 2.0);
+        ProcessSystemEvents();
+        ProcessSystemEvents();
+        QCOMPARE(counter.paints, first); // the next one waits
+        SetRedrawInterval(0);
+        QVERIFY(counter.paints > first); // and is drawn when pacing ends
+        SetTableCellVal(p, M_TABLE, MakePoint(1, 1), 3.0);
+        const int unpaced = counter.paints;
+        ProcessSystemEvents();
+        QVERIFY(counter.paints > unpaced);
     }
 
     void textBoxLinesAndHeight() {
