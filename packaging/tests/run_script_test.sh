@@ -63,7 +63,7 @@ for lib in p_ortav "${libraries[@]}"; do
 done
 # The whole tree, not only that target's part, holds no test or benchmark.
 outputs=$(ninja -C "$build" -t targets all | cut -d: -f1)
-strays=$(grep -E '^bin/[^/]*$' <<<"$outputs" | grep -vxE 'bin/(p_ortav|ortav_stamp|lib.*\.so)' ||
+strays=$(grep -E '^bin/[^/]*$' <<<"$outputs" | grep -vxE 'bin/(p_ortav|ortav_stamp|lib.*\.so(\.[0-9]+)*)' ||
   true)
 strays+=$(grep -E '^((.*/)?(tests|fuzz)|bench)/.*\.o$' <<<"$outputs" || true)
 [ -z "$strays" ] || fail "the run build has tests or benchmarks: $strays"

@@ -59,7 +59,7 @@ private slots:
             << QStringList{"--batch", "verify", "-h"} << QStringList{} << 0 << help << "";
         // The version of the library and its integrity as the start-up checks them.
         const QString version = "^p_ortav 1\\.7\\.0\\n"
-                                "ortav_math \\d+\\.\\d+\\.\\d+, /\\S+/libortav_math\\.so, "
+                                "ortav_math \\d+\\.\\d+\\.\\d+, /\\S+/libortav_math\\.so\\.\\d+, "
                                 "CRC32=[0-9A-F]{8}: intact\\n"
                                 "VISA: simulated bench, /\\S+/libortav_simvisa\\.so \\(.+\\)\\n$";
         QTest::newRow("version") << QStringList{"--version"} << QStringList{} << 0 << version << "";
