@@ -10,9 +10,12 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -24,19 +27,55 @@ bool isSet(const char *name) {
 const char *const kNoDisplayHint =
     "run it with --batch for a headless run, or with QT_QPA_PLATFORM=offscreen";
 
+// The variables that named the display Qt tried, as the operator set them.
+std::string displayTried() {
+    std::string tried;
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (!isSet(name))
+            continue;
+        if (!tried.empty())
+            tried += ", ";
+        tried += std::string(name) + '=' + std::getenv(name);
+    }
+    return tried;
+}
+
+void cannotOpenDisplay() {
+    std::fprintf(stderr, "p_ortav: the display cannot be opened (%s): %s\n", displayTried().c_str(),
+                 kNoDisplayHint);
+    std::fflush(stderr);
+}
+
+// Only a Wayland display is named (no X display to fall back on, no socket
+// handed over) and its socket is not there: the client library would print
+// its own complaints before Qt gives up, so the start ends here.
+bool waylandSocketMissing() {
+    if (isSet("DISPLAY") || !isSet("WAYLAND_DISPLAY") || isSet("WAYLAND_SOCKET"))
+        return false;
+    if (isSet("QT_QPA_PLATFORM") && std::strncmp(std::getenv("QT_QPA_PLATFORM"), "wayland", 7) != 0)
+        return false;
+    std::string socket = std::getenv("WAYLAND_DISPLAY");
+    if (socket.front() != '/') {
+        if (!isSet("XDG_RUNTIME_DIR"))
+            return true;
+        socket = std::string(std::getenv("XDG_RUNTIME_DIR")) + '/' + socket;
+    }
+    struct stat st {};
+    return ::stat(socket.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode);
+}
+
 // A display that is named but cannot be opened makes Qt abort; the operator
 // gets one line and the usage status instead.
 QtMessageHandler g_qtMessages = nullptr;
 void displayFailure(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+    // The Wayland plugin tells its failure to connect in the default category.
     const bool platformNote =
-        context.category != nullptr && (std::strcmp(context.category, "qt.qpa.xcb") == 0 ||
-                                        std::strcmp(context.category, "qt.qpa.plugin") == 0 ||
-                                        std::strcmp(context.category, "qt.qpa.wayland") == 0);
+        (context.category != nullptr && (std::strcmp(context.category, "qt.qpa.xcb") == 0 ||
+                                         std::strcmp(context.category, "qt.qpa.plugin") == 0 ||
+                                         std::strcmp(context.category, "qt.qpa.wayland") == 0)) ||
+        message.startsWith(QLatin1String("Failed to create wl_display"));
     if (type == QtFatalMsg && message.contains(QLatin1String("platform plugin"))) {
-        const char *display = std::getenv("DISPLAY");
-        std::fprintf(stderr, "p_ortav: the display cannot be opened (DISPLAY=%s): %s\n",
-                     display != nullptr ? display : "", kNoDisplayHint);
-        std::fflush(stderr);
+        cannotOpenDisplay();
         std::_Exit(ortav::batch::kUsage);
     }
     if (platformNote)
@@ -72,6 +111,10 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr,
                      "p_ortav: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): %s\n",
                      kNoDisplayHint);
+        return ortav::batch::kUsage;
+    }
+    if (waylandSocketMissing()) {
+        cannotOpenDisplay();
         return ortav::batch::kUsage;
     }
     g_qtMessages = qInstallMessageHandler(displayFailure);

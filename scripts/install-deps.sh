@@ -16,6 +16,7 @@ packages=(
   locales-all qt6-translations-l10n
   python3-pyvisa
   libqt6sql6-sqlite libqt6sql6-psql postgresql
+  qt6-wayland
 )
 
 missing=()

@@ -201,7 +201,7 @@ private slots:
     // file in use. (A modified library in use: app/batch/tests/math_integrity_test.cpp.)
     void aModifiedCopyBesideTheProgramIsNotTheLibraryInUse() {
         QVERIFY(enterWorkFolder());
-        const QString loaded = QCoreApplication::applicationDirPath() + "/libortav_math.so";
+        const QString loaded = QCoreApplication::applicationDirPath() + "/" ORTAV_MATH_SONAME;
         const QString copy = QDir::current().filePath("libortav_math.so");
         QVERIFY(QFile::copy(loaded, copy));
         {
@@ -557,7 +557,8 @@ private slots:
         QCOMPARE(text(aboutPanel, ABOUT_SOFT_VERSION), std::string("1.7.0"));
         QCOMPARE(text(aboutPanel, ABOUT_DRVR_VERSION), std::string("1.3.0"));
         QString cert = QString::fromStdString(text(aboutPanel, ABOUT_CERT_MSG));
-        QVERIFY2(QRegularExpression("^libortav_math\\.so, версия:.+, дата:.+, CRC32=[0-9A-F]{8}$")
+        QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(ORTAV_MATH_SONAME) +
+                                    ", версия:.+, дата:.+, CRC32=[0-9A-F]{8}$")
                      .match(cert)
                      .hasMatch(),
                  qPrintable(cert));

@@ -33,10 +33,21 @@ for f in bin/p_ortav "lib/$multiarch/libortav_math.so" lib/p_ortav/libortav_simv
   [ -e "$usr/$f" ] || fail "$f is not in the package"
 done
 
+# ortav_math: the file of its full version, its soname link and the link for
+# linking, both pointing at it, as dpkg unpacks them.
+libdir=$usr/lib/$multiarch
+real=$(cd "$libdir" && ls libortav_math.so.*.*.*) || fail "no libortav_math.so.X.Y.Z"
+{ [ -f "$libdir/$real" ] && [ ! -L "$libdir/$real" ]; } || fail "$real is not a file"
+soname=${real%.*.*}
+[ "$(readlink "$libdir/$soname")" = "$real" ] || fail "$soname is not a link to $real"
+[ "$(readlink -f "$libdir/libortav_math.so")" = "$(readlink -f "$libdir/$real")" ] ||
+  fail "libortav_math.so does not lead to $real"
+objdump -p "$libdir/$real" | grep -qE "SONAME +$soname$" || fail "$real does not name itself $soname"
+
 # The installed program: its libraries from the installed tree, ortav_math intact.
 version=$("$usr/bin/p_ortav" --version)
 echo "$version"
-grep -qx "ortav_math [0-9.]*, $usr/lib/$multiarch/libortav_math.so, CRC32=[0-9A-F]\{8\}: intact" \
+grep -qx "ortav_math [0-9.]*, $libdir/$soname, CRC32=[0-9A-F]\{8\}: intact" \
   <<<"$version" || fail "the installed ortav_math does not check intact"
 grep -q "^VISA: simulated bench, $usr/lib/p_ortav/libortav_simvisa.so" <<<"$version" ||
   fail "the installed program does not use its own simulated VISA"

@@ -14,6 +14,6 @@ TEST(BuiltMathLibrary, ChecksIntactAndCarriesItsVersion) {
     char version[KELMOR_VERSION_SIZE], name[KELMOR_NAME_SIZE], date[KELMOR_DATE_SIZE];
     EXPECT_EQ(GetFInfo(ORTAV_MATH_FILE, version, date, nullptr, name), 0);
     EXPECT_STREQ(version, ORTAV_PROJECT_VERSION);
-    EXPECT_STREQ(name, "libortav_math.so");
+    EXPECT_EQ(std::string(name), std::string("libortav_math.so.") + ORTAV_PROJECT_VERSION);
     EXPECT_EQ(std::string(date).size(), 10u);
 }

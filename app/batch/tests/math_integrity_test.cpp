@@ -4,6 +4,7 @@
 // folder, and the other way round. A headless run stops at a modified library
 // unless told to go on, and its JSON summary names the file and the result.
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -70,13 +71,13 @@ private slots:
         yaml.close();
         // The decoy in the working folder, which the search would find first.
         QVERIFY(copyMath(work.filePath("libortav_math.so"), !tamperLoaded));
-        QString loaded = ORTAV_MATH_FILE;
+        QString loaded = QFileInfo(ORTAV_MATH_FILE).path() + "/" ORTAV_MATH_SONAME;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "ORTAV_BENCH"})
             env.remove(name);
         env.insert("ORTAV_VIRTUAL_CLOCK", "1");
         if (tamperLoaded) {
-            loaded = libs.filePath("libortav_math.so");
+            loaded = libs.filePath(ORTAV_MATH_SONAME);
             QVERIFY(copyMath(loaded, true));
             env.insert("LD_LIBRARY_PATH", libs.path());
         }
@@ -110,7 +111,7 @@ private slots:
         QTemporaryDir work, libs;
         QVERIFY(work.isValid() && libs.isValid());
         QVERIFY(copyMath(work.filePath("libortav_math.so"), false));
-        const QString loaded = libs.filePath("libortav_math.so");
+        const QString loaded = libs.filePath(ORTAV_MATH_SONAME);
         QVERIFY(copyMath(loaded, true));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("LD_LIBRARY_PATH", libs.path());

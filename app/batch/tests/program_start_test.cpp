@@ -1,8 +1,16 @@
 // The real program's command line and start, as a user at a terminal meets it:
 // --help and --version in both modes, an unknown option, and a start without a
 // usable display, which must end with one line and the usage status.
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 
 namespace {
 
@@ -35,12 +43,29 @@ Run program(const QStringList &args, const QStringList &env = {}) {
     return r;
 }
 
+// A socket file left behind by a compositor that is gone: connecting is refused.
+bool leftBehindSocket(const QString &path) {
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (static_cast<size_t>(name.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    const bool bound =
+        ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    return ::close(fd) == 0 && bound;
+}
+
 const QString kHint = "run it with --batch for a headless run, or with QT_QPA_PLATFORM=offscreen\n";
 
 } // namespace
 
 class ProgramStartTest : public QObject {
     Q_OBJECT
+    QTemporaryDir runtime_; // a user's runtime folder, for the Wayland socket
 private slots:
     void commandLine_data() {
         QTest::addColumn<QStringList>("args");
@@ -59,7 +84,7 @@ private slots:
             << QStringList{"--batch", "verify", "-h"} << QStringList{} << 0 << help << "";
         // The version of the library and its integrity as the start-up checks them.
         const QString version = "^p_ortav 1\\.7\\.0\\n"
-                                "ortav_math \\d+\\.\\d+\\.\\d+, /\\S+/libortav_math\\.so, "
+                                "ortav_math \\d+\\.\\d+\\.\\d+, /\\S+/libortav_math\\.so\\.\\d+, "
                                 "CRC32=[0-9A-F]{8}: intact\\n"
                                 "VISA: simulated bench, /\\S+/libortav_simvisa\\.so \\(.+\\)\\n$";
         QTest::newRow("version") << QStringList{"--version"} << QStringList{} << 0 << version << "";
@@ -81,6 +106,25 @@ private slots:
         QTest::newRow("a display that cannot be opened")
             << QStringList{"--bench", "none.yaml"} << QStringList{"DISPLAY=:97"} << 2 << "^$"
             << "p_ortav: the display cannot be opened (DISPLAY=:97): " + kHint;
+        // A Wayland session and no X display to fall back on: the socket is not
+        // there, there is no runtime folder to find it in (the client library
+        // would complain on its own), or the socket is there with no compositor
+        // behind it (Qt's Wayland plugin, where installed, tries it and fails).
+        QVERIFY(runtime_.isValid() && leftBehindSocket(runtime_.filePath("wayland-97")));
+        const QString wayland = "XDG_SESSION_TYPE=wayland";
+        const QString runtime = "XDG_RUNTIME_DIR=" + runtime_.path();
+        QTest::newRow("a Wayland socket that does not exist")
+            << QStringList{"--bench", "none.yaml"}
+            << QStringList{wayland, runtime, "WAYLAND_DISPLAY=wayland-96"} << 2 << "^$"
+            << "p_ortav: the display cannot be opened (WAYLAND_DISPLAY=wayland-96): " + kHint;
+        QTest::newRow("a Wayland display without a runtime folder")
+            << QStringList{"--bench", "none.yaml"}
+            << QStringList{wayland, "XDG_RUNTIME_DIR", "WAYLAND_DISPLAY=wayland-0"} << 2 << "^$"
+            << "p_ortav: the display cannot be opened (WAYLAND_DISPLAY=wayland-0): " + kHint;
+        QTest::newRow("a Wayland socket nobody listens on")
+            << QStringList{"--bench", "none.yaml"}
+            << QStringList{wayland, runtime, "WAYLAND_DISPLAY=wayland-97"} << 2 << "^$"
+            << "p_ortav: the display cannot be opened (WAYLAND_DISPLAY=wayland-97): " + kHint;
     }
     void commandLine() {
         QFETCH(QStringList, args);
