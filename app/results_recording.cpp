@@ -391,6 +391,24 @@ std::optional<Due> openModuleDue() {
                           std::time(nullptr));
 }
 
+ortav::calib::CalibrationDue openModuleDueState() {
+    ortav::calib::CalibrationDue d;
+    d.intervalMonths = calibrationMonths();
+    if (!g_recorder) {
+        d.why = g_options.off ? "the results database is off" : g_error;
+        return d;
+    }
+    const std::optional<Due> due = openModuleDue();
+    if (!due) {
+        d.state = "none";
+        return d;
+    }
+    d.state = due->overdue ? "overdue" : due->soon ? "due" : "not_due";
+    d.due = due->due;
+    d.lastCalibration = due->lastCalibration;
+    return d;
+}
+
 std::string dueText(const Due &due) {
     std::tm tm{};
     localtime_r(&due.due, &tm);

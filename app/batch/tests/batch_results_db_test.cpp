@@ -3,6 +3,7 @@
 // history with its drift and due date, the self-test, and a run that ended early.
 #include "batch.h"
 #include "batch_options.h"
+#include "batch_test_support.h"
 #include "bench.h"
 #include "calib.h"
 #include "database.h"
@@ -31,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -270,13 +272,17 @@ private slots:
         }
     }
 
-    // A module whose last stored calibration is this many days from falling due.
-    void storedCalibration(const std::string &asset, int daysLeft) {
+    // A module whose last stored calibration is this many days from falling
+    // due; when it was stored.
+    std::time_t storedCalibration(const std::string &asset, int daysLeft) {
         Database d;
         std::string error;
         Target t;
         t.path = db();
-        QVERIFY2(d.open(t, &error), error.c_str());
+        if (!d.open(t, &error)) {
+            qWarning("%s", error.c_str());
+            return 0;
+        }
         RunRecord r;
         r.runId = asset + "-store";
         r.kind = kStore;
@@ -288,7 +294,78 @@ private slots:
                 .addMonths(-12)
                 .toSecsSinceEpoch();
         r.verdict = "stored";
-        QVERIFY2(d.insertRun(r, &error), error.c_str());
+        if (!d.insertRun(r, &error)) {
+            qWarning("%s", error.c_str());
+            return 0;
+        }
+        return r.finished;
+    }
+
+    // The real program's verification says in its JSON summary what its
+    // output says of the module's calibration due date, and the date is the
+    // last stored calibration's plus the interval.
+    void theSummaryJsonSaysWhenTheCalibrationFallsDue_data() {
+        QTest::addColumn<int>("daysLeft"); // none: no stored calibration
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("says"); // in the output
+        const int none = std::numeric_limits<int>::min();
+        QTest::newRow("overdue") << -3 << ""
+                                 << "overdue"
+                                 << " (OVERDUE)\n";
+        QTest::newRow("due soon") << 10 << ""
+                                  << "due"
+                                  << " (due within 30 days)\n";
+        QTest::newRow("not due") << 100 << ""
+                                 << "not_due"
+                                 << "\n";
+        QTest::newRow("never calibrated") << none << ""
+                                          << "none"
+                                          << "calibration due: no stored calibration on record\n";
+        QTest::newRow("no database") << none << "none"
+                                     << "unknown"
+                                     << "calibration due: unknown (the results database is off)\n";
+    }
+    void theSummaryJsonSaysWhenTheCalibrationFallsDue() {
+        QFETCH(int, daysLeft);
+        QFETCH(QString, database);
+        QFETCH(QString, state);
+        QFETCH(QString, says);
+        const std::string asset = std::string("JSON-") + QTest::currentDataTag();
+        std::time_t stored = 0;
+        if (daysLeft != std::numeric_limits<int>::min())
+            QVERIFY((stored = storedCalibration(asset, daysLeft)) != 0);
+        QTemporaryDir work;
+        QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"), bench()));
+        const batchtest::Result r =
+            batchtest::runProgram(P_ORTAV,
+                                  {"--batch", "verify", "--bench", "bench.yaml", "--results-db",
+                                   database.isEmpty() ? QString::fromStdString(db()) : database,
+                                   "--asset", QString::fromStdString(asset)},
+                                  work.path());
+        QVERIFY2(r.code == 0, (r.out + r.err).c_str());
+        const std::string json = batchtest::readAll(work.filePath("ortav.json"));
+        const auto due = QRegularExpression("\"calibration_due\": (\\{[^}]*\\})")
+                             .match(QString::fromStdString(json))
+                             .captured(1)
+                             .toStdString();
+        QCOMPARE(batchtest::jsonText(due, "state"), state);
+        QCOMPARE(jsonNumber(due, "interval_months"), 12.0);
+        if (stored == 0) {
+            QVERIFY2(due.find("\"due\": null, \"last_calibration\": null") != std::string::npos,
+                     due.c_str());
+            QVERIFY2(r.out.find(says.toStdString()) != std::string::npos, r.out.c_str());
+            QCOMPARE(due.find("\"why\"") != std::string::npos, state == "unknown");
+            return;
+        }
+        const QString date = QString::fromStdString(utcText(dueDate(stored, 12)));
+        QCOMPARE(batchtest::jsonText(due, "due"), date);
+        QCOMPARE(batchtest::jsonText(due, "last_calibration"),
+                 QString::fromStdString(utcText(stored)));
+        // The output: the date, then what it means (nothing when not due yet).
+        QVERIFY2(r.out.find("calibration due: " + date.toStdString() + says.toStdString()) !=
+                     std::string::npos,
+                 r.out.c_str());
     }
 
     void aModuleDueSaysSoOnTheStatusLineAndInTheSummary_data() {
