@@ -1,6 +1,8 @@
-// Headless runs recorded in the results database: a verification point for
+// Runs recorded in the results database: a headless verification point for
 // point as its CSV and JSON have it, calibrate-store-verify as the module's
-// history with its drift and due date, the self-test, and a run that ended early.
+// history with its drift and due date, the self-test, a run that ended early,
+// the due date in the JSON summary, a point judged by hand on the front panel,
+// and the history window.
 #include "batch.h"
 #include "batch_options.h"
 #include "batch_test_support.h"
@@ -117,6 +119,12 @@ class BatchResultsDbTest : public QObject {
         if (!asset.empty())
             args.insert(args.end(), {"--asset", asset});
         return batch(std::move(args));
+    }
+
+    // The next run finds no database: none of its file, its log or its index.
+    void freshDatabase() {
+        for (const char *end : {"", "-wal", "-shm"})
+            QFile::remove(QString::fromStdString(db()) + end);
     }
 
     std::vector<RunRecord> runs(const char *kind = nullptr) {
@@ -255,7 +263,7 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, kind);
         QFETCH(QString, verdict);
-        QFile::remove(dir.filePath("results.sqlite"));
+        freshDatabase();
         ortav::sim::loadString(bench(module.toStdString()), "test.yaml");
         std::vector<std::string> args{"--batch", command.toStdString()};
         if (command == "verify")
@@ -416,6 +424,80 @@ private slots:
         ui::test::setResponder({});
     }
 
+    // A point judged by hand on the verification sheet: the value set, the
+    // reading typed in, INPUT. It is a run of its own in the database, the row
+    // its CSV beside the protocol has.
+    void aPointJudgedByHandIsARunOfItsOwn_data() {
+        QTest::addColumn<int>("mode"); // the sheet's ring: 0 resistance, 1 current
+        QTest::addColumn<double>("set");
+        QTest::addColumn<double>("reading"); // typed, as a share of what the module should give
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("resistance in norm") << 0 << 150.0 << 1.00001 << "passed";
+        QTest::newRow("resistance out of norm") << 0 << 150.0 << 1.01 << "failed";
+        QTest::newRow("current out of norm") << 1 << 5.0 << 1.1 << "failed";
+    }
+    void aPointJudgedByHandIsARunOfItsOwn() {
+        QFETCH(int, mode);
+        QFETCH(double, set);
+        QFETCH(double, reading);
+        QFETCH(QString, verdict);
+        freshDatabase();
+        harness::Operator op;
+        harness::install(op);
+        ortav::recording::Options o;
+        o.database = db();
+        o.station = "station-5";
+        o.operatorName = "Сидорова";
+        ortav::recording::setOptions(o);
+        QCOMPARE(harness::start(bench()), 0);
+        QVERIFY(ui::test::enterText(mp, MP_ASSET, "ИНВ-900"));
+        QVERIFY(ui::test::selectTab(mp, tabCtrl, 1));
+        QVERIFY(ui::test::choose(ppPanel, PP_MODE, mode));
+        QVERIFY(ui::test::enter(ppPanel, PP_R_Z, set));
+        QVERIFY(ui::test::click(ppPanel, PP_SET));
+        // What the module should give: the resistance, or the voltage across the shunt.
+        const double expected = harness::number(ppPanel, PP_R_I);
+        QVERIFY(expected > 0);
+        QVERIFY(ui::test::enter(ppPanel, PP_R_I, expected * reading));
+        QVERIFY(ui::test::click(ppPanel, PP_INPUT));
+        const std::string csv = batchtest::readAll(harness::workFolder->filePath("ortav.csv"));
+        const std::string recordedRun = ortav::recording::lastRecordedRun();
+        harness::stop();
+        ui::test::setResponder({});
+
+        const std::vector<RunRecord> all = runs();
+        QCOMPARE(all.size(), std::size_t(1));
+        const RunRecord &run = all[0];
+        QCOMPARE(run.runId, recordedRun);
+        QCOMPARE(run.kind, std::string(kManual));
+        QCOMPARE(QString::fromStdString(run.verdict), verdict);
+        QCOMPARE(run.pointsExpected, 1);
+        QCOMPARE(run.asset, std::string("ИНВ-900"));
+        QCOMPARE(run.station, std::string("station-5"));
+        QCOMPARE(run.operatorName, std::string("Сидорова"));
+        QCOMPARE(run.carrierResource, std::string("VXI0::8::INSTR"));
+        QCOMPARE(run.position, 1);
+        QCOMPARE(run.multimeterKind, std::string("tarnel"));
+        QCOMPARE(run.coeffImage.size(), std::size_t(688));
+        QCOMPARE(run.points.size(), std::size_t(1));
+        const PointRecord &p = run.points[0];
+        QCOMPARE(run.started, p.time);
+        QCOMPARE(run.finished, p.time);
+        QCOMPARE(p.mode, mode + 1);
+        QCOMPARE(p.set, set);
+        QCOMPARE(p.failed, verdict == "failed");
+        const QStringList lines = QString::fromStdString(csv).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const QStringList f = lines[1].split(',');
+        QCOMPARE(f[1].toInt(), p.chan);
+        QCOMPARE(f[2], QString(p.mode == 1 ? "resistance" : "current"));
+        QCOMPARE(f[4].toDouble(), p.set);
+        QCOMPARE(f[5].toDouble(), p.measured);
+        QCOMPARE(f[6].toDouble(), p.deviation);
+        QCOMPARE(f[7].toDouble(), p.permitted);
+        QCOMPARE(f[8], QString(p.failed ? "fail" : "pass"));
+    }
+
     Result report(std::vector<std::string> args) {
         args.insert(args.begin(), "p_ortav");
         std::vector<char *> argv;
@@ -445,7 +527,7 @@ private slots:
     }
 
     void historyAndDueArePrintedWithoutAWindow() {
-        QFile::remove(dir.filePath("results.sqlite"));
+        freshDatabase();
         ortav::sim::loadString(bench("eeprom: {image: valid, deviation: 0.01, seed: 5}"),
                                "test.yaml");
         QCOMPARE(recorded({"--batch", "calibrate", "--write"}, "ИНВ-300").code, 0);
