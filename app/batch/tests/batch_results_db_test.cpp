@@ -15,21 +15,25 @@
 #include "history_window.h"
 #include "instruments.h"
 #include "p_ortav.h"
+#include "pg_cluster.h"
 #include "results_recording.h"
 #include "uitest.h"
 #include "userint.h"
 
 #include <QChartView>
 #include <QDateTime>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -104,6 +108,37 @@ double jsonNumber(const std::string &json, const QString &key) {
     return m.hasMatch() ? m.captured(1).toDouble() : NAN;
 }
 
+// Where the recorded points are not the CSV's rows, in their order, number
+// for number; empty when they are.
+QString differsFromCsv(const std::vector<PointRecord> &points, const std::string &csv) {
+    const QStringList lines = QString::fromStdString(csv).split('\n', Qt::SkipEmptyParts);
+    if (static_cast<std::size_t>(lines.size()) != points.size() + 1)
+        return QString("%1 points recorded, %2 CSV rows").arg(points.size()).arg(lines.size() - 1);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const PointRecord &p = points[i];
+        const QStringList f = lines[static_cast<int>(i) + 1].split(',');
+        const QStringList recorded = {QString::number(p.chan),
+                                      p.mode == 1 ? "resistance" : "current",
+                                      QString::number(p.set, 'g', 17),
+                                      QString::number(p.measured, 'g', 17),
+                                      QString::number(p.deviation, 'g', 17),
+                                      QString::number(p.permitted, 'g', 17),
+                                      p.failed ? "fail" : "pass"};
+        const QStringList written = {f.value(1),
+                                     f.value(2),
+                                     QString::number(f.value(4).toDouble(), 'g', 17),
+                                     QString::number(f.value(5).toDouble(), 'g', 17),
+                                     QString::number(f.value(6).toDouble(), 'g', 17),
+                                     QString::number(f.value(7).toDouble(), 'g', 17),
+                                     f.value(8)};
+        if (recorded != written)
+            return QString("point %1: recorded %2, CSV %3")
+                .arg(i + 1)
+                .arg(recorded.join(','), written.join(','));
+    }
+    return {};
+}
+
 } // namespace
 
 class BatchResultsDbTest : public QObject {
@@ -162,20 +197,8 @@ private slots:
         const RunRecord &run = all[0];
 
         // Every CSV row, number for number.
-        const QStringList lines =
-            QString::fromStdString(readAll(path("v.csv"))).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(static_cast<std::size_t>(lines.size() - 1), run.points.size());
-        for (std::size_t i = 0; i < run.points.size(); ++i) {
-            const QStringList f = lines[static_cast<int>(i) + 1].split(',');
-            const PointRecord &p = run.points[i];
-            QCOMPARE(f[1].toInt(), p.chan);
-            QCOMPARE(f[2], QString(p.mode == 1 ? "resistance" : "current"));
-            QCOMPARE(f[4].toDouble(), p.set);
-            QCOMPARE(f[5].toDouble(), p.measured);
-            QCOMPARE(f[6].toDouble(), p.deviation);
-            QCOMPARE(f[7].toDouble(), p.permitted);
-            QCOMPARE(f[8], QString(p.failed ? "fail" : "pass"));
-        }
+        const QString differs = differsFromCsv(run.points, readAll(path("v.csv")));
+        QVERIFY2(differs.isEmpty(), qPrintable(differs));
         // And what the JSON says of the run.
         const std::string json = readAll(path("v.json"));
         QCOMPARE(QString::fromStdString(run.verdict), jsonText(json, "verdict"));
@@ -486,16 +509,8 @@ private slots:
         QCOMPARE(p.mode, mode + 1);
         QCOMPARE(p.set, set);
         QCOMPARE(p.failed, verdict == "failed");
-        const QStringList lines = QString::fromStdString(csv).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 2);
-        const QStringList f = lines[1].split(',');
-        QCOMPARE(f[1].toInt(), p.chan);
-        QCOMPARE(f[2], QString(p.mode == 1 ? "resistance" : "current"));
-        QCOMPARE(f[4].toDouble(), p.set);
-        QCOMPARE(f[5].toDouble(), p.measured);
-        QCOMPARE(f[6].toDouble(), p.deviation);
-        QCOMPARE(f[7].toDouble(), p.permitted);
-        QCOMPARE(f[8], QString(p.failed ? "fail" : "pass"));
+        const QString differs = differsFromCsv(run.points, csv);
+        QVERIFY2(differs.isEmpty(), qPrintable(differs));
     }
 
     Result report(std::vector<std::string> args) {
@@ -691,6 +706,100 @@ private slots:
         harness::stop();
         QVERIFY(ortav::history::historyWindow() == nullptr);
         ui::test::setResponder({});
+    }
+
+    // The real program on a station recording into a PostgreSQL server started
+    // for the test: the run reaches the server point for point as its CSV; a
+    // run while the server is down waits at the station and reaches it once,
+    // with the next run.
+    void runsReachAServerAndWaitForItWhenItIsDown() {
+        ortav::results::test::PgCluster server;
+        std::string error;
+        QVERIFY2(server.start(&error), error.c_str());
+        QVERIFY2(server.createDatabase("stations", &error), error.c_str());
+        const Target target = server.target("stations");
+        const QString url = QString::fromStdString("postgresql://" + target.user + "@/" +
+                                                   target.database + "?host=" + target.host);
+        QTemporaryDir work;
+        QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"),
+                                     bench("eeprom: {image: valid, deviation: 0.01, seed: 5}")));
+        // The station's own file is in its user's data folder.
+        QProcessEnvironment env = batchtest::programEnvironment();
+        env.insert("XDG_DATA_HOME", work.filePath("data"));
+        const auto run = [&](const QStringList &command) {
+            return batchtest::runProgram(P_ORTAV,
+                                         command + QStringList{"--bench", "bench.yaml",
+                                                               "--results-db", url, "--station",
+                                                               "station-7", "--asset", "ИНВ-PG"},
+                                         work.path(), env);
+        };
+        const auto recordedId = [](const batchtest::Result &r) {
+            const auto m = QRegularExpression("database: run (\\S+) recorded\n")
+                               .match(QString::fromStdString(r.out));
+            return m.captured(1).toStdString();
+        };
+
+        batchtest::Result r = run({"--batch", "verify"});
+        QVERIFY2(r.code == 1, (r.out + r.err).c_str()); // the stale image: points out of norm
+        const std::string first = recordedId(r);
+        QVERIFY2(!first.empty(), r.out.c_str());
+        {
+            Database d;
+            QVERIFY2(d.open(target, &error), error.c_str());
+            const std::optional<RunRecord> there = d.run(first);
+            QVERIFY2(there, d.lastError().c_str());
+            QCOMPARE(there->kind, std::string(kVerification));
+            QCOMPARE(there->station, std::string("station-7"));
+            QCOMPARE(there->asset, std::string("ИНВ-PG"));
+            QCOMPARE(
+                QString::fromStdString(there->verdict),
+                batchtest::jsonText(batchtest::readAll(work.filePath("ortav.json")), "verdict"));
+            const QString differs =
+                differsFromCsv(there->points, batchtest::readAll(work.filePath("ortav.csv")));
+            QVERIFY2(differs.isEmpty(), qPrintable(differs));
+        }
+
+        // Server down: the run is the station's to send.
+        QVERIFY(server.stop());
+        r = run({"--batch", "selftest"});
+        QVERIFY2(r.code == 0, (r.out + r.err).c_str());
+        QVERIFY2(r.err.find("Сервер результатов недоступен") != std::string::npos, r.err.c_str());
+        QString local;
+        for (QDirIterator it(work.filePath("data"), {"results.sqlite"}, QDir::Files,
+                             QDirIterator::Subdirectories);
+             it.hasNext();)
+            local = it.next();
+        QVERIFY(!local.isEmpty());
+        const auto waiting = [&] {
+            Database d;
+            Target t;
+            t.path = local.toStdString();
+            std::string why;
+            QSqlQuery q(d.open(t, &why) ? d.sql() : QSqlDatabase());
+            return q.exec("SELECT run_id FROM outbox") && q.next()
+                       ? q.value(0).toString().toStdString()
+                       : std::string();
+        };
+        const std::string second = waiting();
+        QVERIFY(!second.empty());
+
+        // Back: the next run sends it, and itself.
+        QVERIFY(server.restart());
+        r = run({"--batch", "selftest"});
+        QVERIFY2(r.code == 0, (r.out + r.err).c_str());
+        const std::string third = recordedId(r);
+        QVERIFY2(!third.empty() && r.err.find("warning") == std::string::npos,
+                 (r.out + r.err).c_str());
+        QCOMPARE(waiting(), std::string());
+        Database d;
+        QVERIFY2(d.open(target, &error), error.c_str());
+        std::vector<std::string> ids;
+        for (const RunRecord &rec : d.allRuns())
+            ids.push_back(rec.runId);
+        std::sort(ids.begin(), ids.end());
+        std::vector<std::string> expected{first, second, third};
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(ids, expected);
     }
 };
 
