@@ -106,6 +106,10 @@ public:
         }
 
         auto *buttons = new QHBoxLayout;
+        // Runs of other stations, or of this one since the window opened.
+        auto *refresh = new QPushButton(QStringLiteral("Обновить"), this);
+        refresh->setObjectName(QStringLiteral("refresh"));
+        buttons->addWidget(refresh);
         auto *exportRun = new QPushButton(QStringLiteral("Прогон в CSV..."), this);
         exportRun->setObjectName(QStringLiteral("exportRun"));
         auto *exportAll = new QPushButton(QStringLiteral("История в CSV..."), this);
@@ -126,14 +130,21 @@ public:
             save(runCsv(list_[static_cast<std::size_t>(row)]));
         });
         connect(exportAll, &QPushButton::clicked, this, [this] { save(historyCsv(list_)); });
+        connect(refresh, &QPushButton::clicked, this, [this] { reload(); });
         resize(900, 640);
         reload();
     }
 
+    // Reads the database again; the run looked at stays selected.
     void reload() {
+        const int row = runs_->currentRow();
+        const std::string selected =
+            row >= 0 && row < static_cast<int>(list_.size()) ? list_[std::size_t(row)].runId : "";
         list_.clear();
         Recorder *recorder = ortav::recording::recorder();
         if (recorder == nullptr) {
+            runs_->setRowCount(0);
+            points_->setRowCount(0);
             title_->setText(QStringLiteral("База результатов не открыта: ") +
                             QString::fromStdString(ortav::recording::lastError()));
             return;
@@ -171,6 +182,11 @@ public:
         }
         points_->setRowCount(0);
         drift(module ? ortav::results::drift(db, key) : std::vector<DriftPoint>{});
+        for (int i = 0; i < static_cast<int>(list_.size()); ++i)
+            if (!selected.empty() && list_[std::size_t(i)].runId == selected) {
+                runs_->setCurrentCell(i, 0);
+                showPoints(i); // the cell may have been current already
+            }
     }
 
 private:
@@ -199,8 +215,10 @@ private:
         for (int c = 0; c < 2; ++c) {
             QChart *chart = charts_[c];
             chart->removeAllSeries();
-            for (QAbstractAxis *a : chart->axes())
-                chart->removeAxis(a);
+            for (QAbstractAxis *a : chart->axes()) {
+                chart->removeAxis(a); // the axis is the caller's then
+                delete a;
+            }
             auto *x = new QDateTimeAxis;
             x->setFormat(QStringLiteral("dd.MM.yyyy"));
             auto *y = new QValueAxis;

@@ -698,6 +698,26 @@ private slots:
         QVERIFY(rows[0].startsWith("run_id,kind,started,finished,verdict,"));
         QVERIFY2(rows[3].contains(",verification,") && rows[3].endsWith(",94,0"),
                  qPrintable(rows[3]));
+
+        // Another station's run of the module appears on "Обновить"; the run
+        // looked at stays selected, its points shown.
+        {
+            RunRecord other;
+            other.runId = "station-9-selftest";
+            other.kind = kSelfTest;
+            other.asset = "ИНВ-300";
+            other.station = "station-9";
+            other.started = other.finished = std::time(nullptr) + 3600;
+            other.verdict = "passed";
+            QVERIFY2(d.insertRun(other, &error), error.c_str());
+        }
+        QCOMPARE(runs->rowCount(), 3);
+        w->findChild<QPushButton *>("refresh")->click();
+        QCOMPARE(runs->rowCount(), 4);
+        QCOMPARE(runs->item(3, 1)->text(), QString("Самоконтроль"));
+        QCOMPARE(runs->item(3, 3)->text(), QString("station-9"));
+        QCOMPARE(runs->currentRow(), 2);
+        QCOMPARE(points->rowCount(), 94);
         // The asset field shows the module's number; another one typed in is remembered.
         QCOMPARE(harness::text(mp, MP_ASSET), std::string("ИНВ-300"));
         QVERIFY(ui::test::enterText(mp, MP_ASSET, "ИНВ-301"));
