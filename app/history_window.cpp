@@ -296,9 +296,10 @@ QWidget *historyWindow() {
 }
 
 std::string runCsv(const RunRecord &run) {
+    using namespace ortav::uncertainty;
     std::string s = ortav::calib::kCsvHeader;
+    const std::optional<Rule> rule = ruleFromName(run.decisionRule);
     for (const PointRecord &p : run.points) {
-        // The database keeps no uncertainty: its columns say "unknown".
         ortav::calib::JudgedPoint j;
         j.time = p.time;
         j.chan = p.chan;
@@ -308,7 +309,27 @@ std::string runCsv(const RunRecord &run) {
         j.deviation = p.deviation;
         j.permitted = p.permitted;
         j.failed = p.failed;
-        s += ortav::calib::csvRow(j, run.simulated ? run.bench : "");
+        j.uncertainty.known = p.uncertaintyKnown;
+        j.uncertainty.expanded = p.expanded;
+        j.tur = p.tur;
+        j.rule = rule.value_or(Rule::Simple);
+        for (Verdict v : {Verdict::Pass, Verdict::Fail, Verdict::Conditional})
+            if (p.guarded == verdictName(v))
+                j.guarded = v;
+        std::string row = ortav::calib::csvRow(j, run.simulated ? run.bench : "");
+        // What a run recorded before the database kept it is not known: said so,
+        // never made up (its rule is column 10, its guarded verdict column 14).
+        const auto unknown = [&row](int column) {
+            std::size_t at = 0;
+            for (int c = 1; c < column; ++c)
+                at = row.find(',', at) + 1;
+            row.replace(at, row.find(',', at) - at, "unknown");
+        };
+        if (!rule)
+            unknown(10);
+        if (p.guarded.empty())
+            unknown(14);
+        s += row;
     }
     return s;
 }

@@ -60,7 +60,8 @@ QVariantList runValues(const RunRecord &r) {
             r.pointsExpected,
             q(r.verdict),
             q(r.error),
-            q(r.asset)};
+            q(r.asset),
+            q(r.decisionRule)};
 }
 
 RunRecord runFrom(const QSqlQuery &s) {
@@ -93,6 +94,7 @@ RunRecord runFrom(const QSqlQuery &s) {
     r.multimeterResource = t("multimeter_resource");
     r.ambientTemperature = s.value(QStringLiteral("ambient_temperature")).toDouble();
     r.pointsExpected = i("points_expected");
+    r.decisionRule = t("decision_rule");
     r.verdict = t("verdict");
     r.error = t("error");
     return r;
@@ -152,8 +154,9 @@ bool insertPointRow(QSqlDatabase &db, const char *table, const std::string &runI
                     const PointRecord &pt, std::string *error) {
     QSqlQuery p(db);
     p.prepare(QStringLiteral("INSERT INTO %1 (run_id, seq, time_utc, channel, mode, unit, "
-                             "set_value, measured, deviation, permitted, verdict) VALUES (?, ?, ?, "
-                             "?, ?, ?, ?, ?, ?, ?, ?)")
+                             "set_value, measured, deviation, permitted, verdict, "
+                             "expanded_uncertainty, tur, tur_low, guarded_verdict) VALUES (?, ?, "
+                             "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                   .arg(QLatin1String(table)));
     p.addBindValue(q(runId));
     p.addBindValue(seq);
@@ -166,6 +169,12 @@ bool insertPointRow(QSqlDatabase &db, const char *table, const std::string &runI
     p.addBindValue(pt.deviation);
     p.addBindValue(pt.permitted);
     p.addBindValue(pt.failed ? QStringLiteral("fail") : QStringLiteral("pass"));
+    // NULL: not known (or not recorded).
+    const QVariant noNumber(QMetaType::fromType<double>()), noFlag(QMetaType::fromType<int>());
+    p.addBindValue(pt.uncertaintyKnown ? QVariant(pt.expanded) : noNumber);
+    p.addBindValue(pt.uncertaintyKnown ? QVariant(pt.tur) : noNumber);
+    p.addBindValue(pt.uncertaintyKnown ? QVariant(pt.turLow ? 1 : 0) : noFlag);
+    p.addBindValue(pt.guarded.empty() ? QVariant(QMetaType::fromType<QString>()) : q(pt.guarded));
     if (p.exec())
         return true;
     fail(error, QLatin1String(table), p.lastError());
@@ -383,18 +392,31 @@ std::vector<RunRecord> Database::journaledRuns() {
 bool Database::details(RunRecord &r, const char *points, const char *values) {
     QSqlQuery p(sql());
     p.prepare(QStringLiteral("SELECT time_utc, channel, mode, set_value, measured, deviation, "
-                             "permitted, verdict FROM %1 WHERE run_id = ? ORDER BY seq")
+                             "permitted, verdict, expanded_uncertainty, tur, tur_low, "
+                             "guarded_verdict FROM %1 WHERE run_id = ? ORDER BY seq")
                   .arg(QLatin1String(points)));
     p.addBindValue(q(r.runId));
     if (!p.exec()) {
         lastError_ = fail(nullptr, QLatin1String(points), p.lastError());
         return false;
     }
-    while (p.next())
-        r.points.push_back({fromUtcText(p.value(0).toString().toStdString()), p.value(1).toInt(),
-                            p.value(2).toString() == QLatin1String("resistance") ? 1 : 2,
-                            p.value(3).toDouble(), p.value(4).toDouble(), p.value(5).toDouble(),
-                            p.value(6).toDouble(), p.value(7).toString() == QLatin1String("fail")});
+    while (p.next()) {
+        PointRecord pt;
+        pt.time = fromUtcText(p.value(0).toString().toStdString());
+        pt.chan = p.value(1).toInt();
+        pt.mode = p.value(2).toString() == QLatin1String("resistance") ? 1 : 2;
+        pt.set = p.value(3).toDouble();
+        pt.measured = p.value(4).toDouble();
+        pt.deviation = p.value(5).toDouble();
+        pt.permitted = p.value(6).toDouble();
+        pt.failed = p.value(7).toString() == QLatin1String("fail");
+        pt.uncertaintyKnown = !p.value(8).isNull();
+        pt.expanded = p.value(8).toDouble();
+        pt.tur = p.value(9).toDouble();
+        pt.turLow = p.value(10).toInt() != 0;
+        pt.guarded = p.value(11).toString().toStdString();
+        r.points.push_back(pt);
+    }
     QSqlQuery c(sql());
     c.prepare(QStringLiteral("SELECT channel, kind, idx, value, beyond_tolerance FROM %1 WHERE "
                              "run_id = ? ORDER BY channel, kind, idx")

@@ -46,8 +46,9 @@ using namespace ortav::results;
 
 namespace {
 
-// One ORTAV (version 2) and the mezzanine multimeter beside it on a VXI carrier.
-std::string bench(const std::string &module = "") {
+// One ORTAV (version 2) and the mezzanine multimeter beside it on a VXI carrier;
+// `module` adds keys to the ORTAV, `meter` to the multimeter.
+std::string bench(const std::string &module = "", const std::string &meter = "") {
     return "name: history test\n"
            "resources:\n"
            "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D,"
@@ -60,8 +61,13 @@ std::string bench(const std::string &module = "") {
            "}\n"
            "      3: 32\n"
            "multimeters:\n"
-           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3}\n";
+           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3" +
+           (meter.empty() ? "" : ", " + meter) + "}\n";
 }
+// The stored image is off the real resistors by up to 1 %: points fail.
+const std::string kStaleImage = "eeprom: {image: valid, deviation: 0.01, seed: 5}";
+// A meter whose readings are worth something less than exact: U is not 0.
+const std::string kNoisyMeter = "noise: 2e-5";
 
 struct Result {
     int code = -1;
@@ -108,33 +114,45 @@ double jsonNumber(const std::string &json, const QString &key) {
     return m.hasMatch() ? m.captured(1).toDouble() : NAN;
 }
 
-// Where the recorded points are not the CSV's rows, in their order, number
-// for number; empty when they are.
-QString differsFromCsv(const std::vector<PointRecord> &points, const std::string &csv) {
+// Where the recorded run's points are not the CSV's rows, in their order,
+// number for number with the run's decision rule, the uncertainty and the
+// guarded verdict; empty when they are.
+QString differsFromCsv(const RunRecord &run, const std::string &csv) {
     const QStringList lines = QString::fromStdString(csv).split('\n', Qt::SkipEmptyParts);
-    if (static_cast<std::size_t>(lines.size()) != points.size() + 1)
-        return QString("%1 points recorded, %2 CSV rows").arg(points.size()).arg(lines.size() - 1);
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const PointRecord &p = points[i];
+    if (static_cast<std::size_t>(lines.size()) != run.points.size() + 1)
+        return QString("%1 points recorded, %2 CSV rows")
+            .arg(run.points.size())
+            .arg(lines.size() - 1);
+    const auto number = [](double v) {
+        return std::isinf(v) ? QString("inf") : QString::number(v, 'g', 17);
+    };
+    const auto written = [&](const QString &f) {
+        return f == "unknown" || f == "inf" ? f : number(f.toDouble());
+    };
+    for (std::size_t i = 0; i < run.points.size(); ++i) {
+        const PointRecord &p = run.points[i];
         const QStringList f = lines[static_cast<int>(i) + 1].split(',');
+        const QString unknown = "unknown";
         const QStringList recorded = {QString::number(p.chan),
                                       p.mode == 1 ? "resistance" : "current",
-                                      QString::number(p.set, 'g', 17),
-                                      QString::number(p.measured, 'g', 17),
-                                      QString::number(p.deviation, 'g', 17),
-                                      QString::number(p.permitted, 'g', 17),
-                                      p.failed ? "fail" : "pass"};
-        const QStringList written = {f.value(1),
-                                     f.value(2),
-                                     QString::number(f.value(4).toDouble(), 'g', 17),
-                                     QString::number(f.value(5).toDouble(), 'g', 17),
-                                     QString::number(f.value(6).toDouble(), 'g', 17),
-                                     QString::number(f.value(7).toDouble(), 'g', 17),
-                                     f.value(8)};
-        if (recorded != written)
+                                      number(p.set),
+                                      number(p.measured),
+                                      number(p.deviation),
+                                      number(p.permitted),
+                                      p.failed ? "fail" : "pass",
+                                      QString::fromStdString(run.decisionRule),
+                                      p.uncertaintyKnown ? number(p.expanded) : unknown,
+                                      p.uncertaintyKnown ? number(p.tur) : unknown,
+                                      p.uncertaintyKnown ? (p.turLow ? "yes" : "no") : unknown,
+                                      QString::fromStdString(p.guarded)};
+        const QStringList inCsv = {f.value(1),           f.value(2),          written(f.value(4)),
+                                   written(f.value(5)),  written(f.value(6)), written(f.value(7)),
+                                   f.value(8),           f.value(9),          written(f.value(10)),
+                                   written(f.value(11)), f.value(12),         f.value(13)};
+        if (recorded != inCsv)
             return QString("point %1: recorded %2, CSV %3")
                 .arg(i + 1)
-                .arg(recorded.join(','), written.join(','));
+                .arg(recorded.join(','), inCsv.join(','));
     }
     return {};
 }
@@ -186,19 +204,21 @@ private slots:
     }
 
     void verificationIsRecordedPointForPointAsItsCsvAndJson() {
-        ortav::sim::loadString(bench("eeprom: {image: valid, deviation: 0.01, seed: 5}"),
-                               "test.yaml");
+        ortav::sim::loadString(bench(kStaleImage, kNoisyMeter), "test.yaml");
         const QString protocol = path("v.log");
-        const Result r = recorded(
-            {"--batch", "verify", "--protocol", protocol.toStdString(), "--temperature", "24.5"});
+        const Result r = recorded({"--batch", "verify", "--protocol", protocol.toStdString(),
+                                   "--temperature", "24.5", "--decision-rule", "guarded"});
         QCOMPARE(r.code, 1);
         const std::vector<RunRecord> all = runs(kVerification);
         QCOMPARE(all.size(), std::size_t(1));
         const RunRecord &run = all[0];
 
         // Every CSV row, number for number.
-        const QString differs = differsFromCsv(run.points, readAll(path("v.csv")));
+        const QString differs = differsFromCsv(run, readAll(path("v.csv")));
         QVERIFY2(differs.isEmpty(), qPrintable(differs));
+        QCOMPARE(run.decisionRule, std::string("guarded"));
+        QVERIFY(std::any_of(run.points.begin(), run.points.end(),
+                            [](const PointRecord &p) { return p.uncertaintyKnown; }));
         // And what the JSON says of the run.
         const std::string json = readAll(path("v.json"));
         QCOMPARE(QString::fromStdString(run.verdict), jsonText(json, "verdict"));
@@ -225,8 +245,7 @@ private slots:
     }
 
     void calibrateStoreVerifyIsTheModulesHistoryWithItsDrift() {
-        ortav::sim::loadString(bench("eeprom: {image: valid, deviation: 0.01, seed: 5}"),
-                               "test.yaml");
+        ortav::sim::loadString(bench(kStaleImage), "test.yaml");
         QCOMPARE(recorded({"--batch", "calibrate", "--write"}, "ИНВ-200").code, 0);
         // The asset is remembered for the carrier and position.
         QCOMPARE(
@@ -509,7 +528,7 @@ private slots:
         QCOMPARE(p.mode, mode + 1);
         QCOMPARE(p.set, set);
         QCOMPARE(p.failed, verdict == "failed");
-        const QString differs = differsFromCsv(run.points, csv);
+        const QString differs = differsFromCsv(run, csv);
         QVERIFY2(differs.isEmpty(), qPrintable(differs));
     }
 
@@ -543,11 +562,13 @@ private slots:
 
     void historyAndDueArePrintedWithoutAWindow() {
         freshDatabase();
-        ortav::sim::loadString(bench("eeprom: {image: valid, deviation: 0.01, seed: 5}"),
-                               "test.yaml");
+        ortav::sim::loadString(bench(kStaleImage, kNoisyMeter), "test.yaml");
         QCOMPARE(recorded({"--batch", "calibrate", "--write"}, "ИНВ-300").code, 0);
-        QCOMPARE(
-            recorded({"--batch", "verify", "--protocol", path("p.log").toStdString()}, "").code, 0);
+        QCOMPARE(recorded({"--batch", "verify", "--protocol", path("p.log").toStdString(),
+                           "--decision-rule", "guarded"},
+                          "")
+                     .code,
+                 0);
         storedCalibration("OLD-1", -5);
 
         Result r = report({"--history", "--asset", "ИНВ-300", "--results-db", db()});
@@ -681,15 +702,9 @@ private slots:
         // The run's points to CSV: the very rows written beside its protocol.
         exportTo = path("exported-run.csv").toStdString();
         w->findChild<QPushButton *>("exportRun")->click();
-        // The database keeps no uncertainty: the columns it records are the CSV's.
-        const auto recorded = [](const QString &text) {
-            QStringList rows;
-            for (const QString &line : text.split('\n', Qt::SkipEmptyParts))
-                rows << line.section(',', 0, 8);
-            return rows;
-        };
-        QCOMPARE(recorded(QString::fromStdString(readAll(path("exported-run.csv")))),
-                 recorded(QString::fromStdString(readAll(path("p.csv")))));
+        // Every column, the uncertainty and the guarded verdict too.
+        QCOMPARE(QString::fromStdString(readAll(path("exported-run.csv"))),
+                 QString::fromStdString(readAll(path("p.csv"))));
         exportTo = path("exported-history.csv").toStdString();
         w->findChild<QPushButton *>("exportHistory")->click();
         const QStringList rows = QString::fromStdString(readAll(path("exported-history.csv")))
@@ -741,8 +756,7 @@ private slots:
         const QString url = QString::fromStdString("postgresql://" + target.user + "@/" +
                                                    target.database + "?host=" + target.host);
         QTemporaryDir work;
-        QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"),
-                                     bench("eeprom: {image: valid, deviation: 0.01, seed: 5}")));
+        QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"), bench(kStaleImage, kNoisyMeter)));
         // The station's own file is in its user's data folder.
         QProcessEnvironment env = batchtest::programEnvironment();
         env.insert("XDG_DATA_HOME", work.filePath("data"));
@@ -775,7 +789,7 @@ private slots:
                 QString::fromStdString(there->verdict),
                 batchtest::jsonText(batchtest::readAll(work.filePath("ortav.json")), "verdict"));
             const QString differs =
-                differsFromCsv(there->points, batchtest::readAll(work.filePath("ortav.csv")));
+                differsFromCsv(*there, batchtest::readAll(work.filePath("ortav.csv")));
             QVERIFY2(differs.isEmpty(), qPrintable(differs));
         }
 
