@@ -69,43 +69,15 @@ const std::string kStaleImage = "eeprom: {image: valid, deviation: 0.01, seed: 5
 // A meter whose readings are worth something less than exact: U is not 0.
 const std::string kNoisyMeter = "noise: 2e-5";
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
+using batchtest::jsonText;
+using batchtest::readAll;
+using batchtest::Result;
 
+// A run as a fresh process would have it, on the bench loaded just before.
 Result batch(std::vector<std::string> args) {
     std::memset(Instruments, 0, sizeof Instruments);
     harness::freshState();
-    args.insert(args.begin(), "p_ortav");
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    char *outText = nullptr, *errText = nullptr;
-    std::size_t outSize = 0, errSize = 0;
-    std::FILE *out = open_memstream(&outText, &outSize);
-    std::FILE *err = open_memstream(&errText, &errSize);
-    Result r;
-    r.code = ortav::batch::run(static_cast<int>(args.size()), argv.data(), out, err);
-    std::fclose(out);
-    std::fclose(err);
-    r.out = outText;
-    r.err = errText;
-    std::free(outText);
-    std::free(errText);
-    return r;
-}
-
-std::string readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
-}
-
-QString jsonText(const std::string &json, const QString &key) {
-    const auto m =
-        QRegularExpression("\"" + key + "\": \"([^\"]*)\"").match(QString::fromStdString(json));
-    return m.hasMatch() ? m.captured(1) : QString("<missing>");
+    return batchtest::captured(ortav::batch::run, std::move(args));
 }
 
 double jsonNumber(const std::string &json, const QString &key) {
@@ -387,19 +359,19 @@ private slots:
             QVERIFY((stored = storedCalibration(asset, daysLeft)) != 0);
         QTemporaryDir work;
         QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"), bench()));
-        const batchtest::Result r =
+        const Result r =
             batchtest::runProgram(P_ORTAV,
                                   {"--batch", "verify", "--bench", "bench.yaml", "--results-db",
                                    database.isEmpty() ? QString::fromStdString(db()) : database,
                                    "--asset", QString::fromStdString(asset)},
                                   work.path());
         QVERIFY2(r.code == 0, (r.out + r.err).c_str());
-        const std::string json = batchtest::readAll(work.filePath("ortav.json"));
+        const std::string json = readAll(work.filePath("ortav.json"));
         const auto due = QRegularExpression("\"calibration_due\": (\\{[^}]*\\})")
                              .match(QString::fromStdString(json))
                              .captured(1)
                              .toStdString();
-        QCOMPARE(batchtest::jsonText(due, "state"), state);
+        QCOMPARE(jsonText(due, "state"), state);
         QCOMPARE(jsonNumber(due, "interval_months"), 12.0);
         if (stored == 0) {
             QVERIFY2(due.find("\"due\": null, \"last_calibration\": null") != std::string::npos,
@@ -409,9 +381,8 @@ private slots:
             return;
         }
         const QString date = QString::fromStdString(utcText(dueDate(stored, 12)));
-        QCOMPARE(batchtest::jsonText(due, "due"), date);
-        QCOMPARE(batchtest::jsonText(due, "last_calibration"),
-                 QString::fromStdString(utcText(stored)));
+        QCOMPARE(jsonText(due, "due"), date);
+        QCOMPARE(jsonText(due, "last_calibration"), QString::fromStdString(utcText(stored)));
         // The output: the date, then what it means (nothing when not due yet).
         QVERIFY2(r.out.find("calibration due: " + date.toStdString() + says.toStdString()) !=
                      std::string::npos,
@@ -502,7 +473,7 @@ private slots:
         QVERIFY(expected > 0);
         QVERIFY(ui::test::enter(ppPanel, PP_R_I, expected * reading));
         QVERIFY(ui::test::click(ppPanel, PP_INPUT));
-        const std::string csv = batchtest::readAll(harness::workFolder->filePath("ortav.csv"));
+        const std::string csv = readAll(harness::workFolder->filePath("ortav.csv"));
         const std::string recordedRun = ortav::recording::lastRecordedRun();
         harness::stop();
         ui::test::setResponder({});
@@ -532,32 +503,19 @@ private slots:
         QVERIFY2(differs.isEmpty(), qPrintable(differs));
     }
 
+    // --history and --due as the program's start runs them.
     Result report(std::vector<std::string> args) {
-        args.insert(args.begin(), "p_ortav");
-        std::vector<char *> argv;
-        for (std::string &a : args)
-            argv.push_back(a.data());
-        ortav::batch::Options o;
-        Result r;
-        const std::string wrong =
-            ortav::batch::parse(static_cast<int>(argv.size()), argv.data(), o);
-        if (!wrong.empty()) {
-            r.code = 2;
-            r.err = wrong;
-            return r;
-        }
-        char *outText = nullptr, *errText = nullptr;
-        std::size_t outSize = 0, errSize = 0;
-        std::FILE *out = open_memstream(&outText, &outSize);
-        std::FILE *err = open_memstream(&errText, &errSize);
-        r.code = ortav::batch::printHistory(o, out, err);
-        std::fclose(out);
-        std::fclose(err);
-        r.out = outText;
-        r.err = errText;
-        std::free(outText);
-        std::free(errText);
-        return r;
+        return batchtest::captured(
+            [](int argc, char *argv[], std::FILE *out, std::FILE *err) {
+                ortav::batch::Options o;
+                const std::string wrong = ortav::batch::parse(argc, argv, o);
+                if (!wrong.empty()) {
+                    std::fputs(wrong.c_str(), err);
+                    return 2;
+                }
+                return ortav::batch::printHistory(o, out, err);
+            },
+            std::move(args));
     }
 
     void historyAndDueArePrintedWithoutAWindow() {
@@ -767,13 +725,13 @@ private slots:
                                                                "station-7", "--asset", "ИНВ-PG"},
                                          work.path(), env);
         };
-        const auto recordedId = [](const batchtest::Result &r) {
+        const auto recordedId = [](const Result &r) {
             const auto m = QRegularExpression("database: run (\\S+) recorded\n")
                                .match(QString::fromStdString(r.out));
             return m.captured(1).toStdString();
         };
 
-        batchtest::Result r = run({"--batch", "verify"});
+        Result r = run({"--batch", "verify"});
         QVERIFY2(r.code == 1, (r.out + r.err).c_str()); // the stale image: points out of norm
         const std::string first = recordedId(r);
         QVERIFY2(!first.empty(), r.out.c_str());
@@ -785,11 +743,9 @@ private slots:
             QCOMPARE(there->kind, std::string(kVerification));
             QCOMPARE(there->station, std::string("station-7"));
             QCOMPARE(there->asset, std::string("ИНВ-PG"));
-            QCOMPARE(
-                QString::fromStdString(there->verdict),
-                batchtest::jsonText(batchtest::readAll(work.filePath("ortav.json")), "verdict"));
-            const QString differs =
-                differsFromCsv(*there, batchtest::readAll(work.filePath("ortav.csv")));
+            QCOMPARE(QString::fromStdString(there->verdict),
+                     jsonText(readAll(work.filePath("ortav.json")), "verdict"));
+            const QString differs = differsFromCsv(*there, readAll(work.filePath("ortav.csv")));
             QVERIFY2(differs.isEmpty(), qPrintable(differs));
         }
 
