@@ -106,6 +106,10 @@ public:
         }
 
         auto *buttons = new QHBoxLayout;
+        // Runs of other stations, or of this one since the window opened.
+        auto *refresh = new QPushButton(QStringLiteral("Обновить"), this);
+        refresh->setObjectName(QStringLiteral("refresh"));
+        buttons->addWidget(refresh);
         auto *exportRun = new QPushButton(QStringLiteral("Прогон в CSV..."), this);
         exportRun->setObjectName(QStringLiteral("exportRun"));
         auto *exportAll = new QPushButton(QStringLiteral("История в CSV..."), this);
@@ -126,14 +130,21 @@ public:
             save(runCsv(list_[static_cast<std::size_t>(row)]));
         });
         connect(exportAll, &QPushButton::clicked, this, [this] { save(historyCsv(list_)); });
+        connect(refresh, &QPushButton::clicked, this, [this] { reload(); });
         resize(900, 640);
         reload();
     }
 
+    // Reads the database again; the run looked at stays selected.
     void reload() {
+        const int row = runs_->currentRow();
+        const std::string selected =
+            row >= 0 && row < static_cast<int>(list_.size()) ? list_[std::size_t(row)].runId : "";
         list_.clear();
         Recorder *recorder = ortav::recording::recorder();
         if (recorder == nullptr) {
+            runs_->setRowCount(0);
+            points_->setRowCount(0);
             title_->setText(QStringLiteral("База результатов не открыта: ") +
                             QString::fromStdString(ortav::recording::lastError()));
             return;
@@ -171,6 +182,11 @@ public:
         }
         points_->setRowCount(0);
         drift(module ? ortav::results::drift(db, key) : std::vector<DriftPoint>{});
+        for (int i = 0; i < static_cast<int>(list_.size()); ++i)
+            if (!selected.empty() && list_[std::size_t(i)].runId == selected) {
+                runs_->setCurrentCell(i, 0);
+                showPoints(i); // the cell may have been current already
+            }
     }
 
 private:
@@ -199,8 +215,10 @@ private:
         for (int c = 0; c < 2; ++c) {
             QChart *chart = charts_[c];
             chart->removeAllSeries();
-            for (QAbstractAxis *a : chart->axes())
-                chart->removeAxis(a);
+            for (QAbstractAxis *a : chart->axes()) {
+                chart->removeAxis(a); // the axis is the caller's then
+                delete a;
+            }
             auto *x = new QDateTimeAxis;
             x->setFormat(QStringLiteral("dd.MM.yyyy"));
             auto *y = new QValueAxis;
@@ -278,9 +296,10 @@ QWidget *historyWindow() {
 }
 
 std::string runCsv(const RunRecord &run) {
+    using namespace ortav::uncertainty;
     std::string s = ortav::calib::kCsvHeader;
+    const std::optional<Rule> rule = ruleFromName(run.decisionRule);
     for (const PointRecord &p : run.points) {
-        // The database keeps no uncertainty: its columns say "unknown".
         ortav::calib::JudgedPoint j;
         j.time = p.time;
         j.chan = p.chan;
@@ -290,7 +309,27 @@ std::string runCsv(const RunRecord &run) {
         j.deviation = p.deviation;
         j.permitted = p.permitted;
         j.failed = p.failed;
-        s += ortav::calib::csvRow(j, run.simulated ? run.bench : "");
+        j.uncertainty.known = p.uncertaintyKnown;
+        j.uncertainty.expanded = p.expanded;
+        j.tur = p.tur;
+        j.rule = rule.value_or(Rule::Simple);
+        for (Verdict v : {Verdict::Pass, Verdict::Fail, Verdict::Conditional})
+            if (p.guarded == verdictName(v))
+                j.guarded = v;
+        std::string row = ortav::calib::csvRow(j, run.simulated ? run.bench : "");
+        // What a run recorded before the database kept it is not known: said so,
+        // never made up (its rule is column 10, its guarded verdict column 14).
+        const auto unknown = [&row](int column) {
+            std::size_t at = 0;
+            for (int c = 1; c < column; ++c)
+                at = row.find(',', at) + 1;
+            row.replace(at, row.find(',', at) - at, "unknown");
+        };
+        if (!rule)
+            unknown(10);
+        if (p.guarded.empty())
+            unknown(14);
+        s += row;
     }
     return s;
 }

@@ -2,7 +2,7 @@
 // (all recorded runs when none is open) with date, kind, verdict, station and
 // operator; a click on a run shows its points; the drift of each resistor's
 // stored value across calibrations, relative to nominal, per channel; export
-// of a run or of the whole history to CSV.
+// of a run or of the whole history to CSV; "Обновить" reads the database again.
 #pragma once
 
 #include "run_record.h"

@@ -169,6 +169,7 @@ void onRun(const calib::RunSummary &s, bool ended) {
         RunRecord r = header(kVerification);
         r.coeffImage = hex(s.coeffImage.data(), s.coeffImage.size());
         r.pointsExpected = s.expected;
+        r.decisionRule = s.decisionRule;
         r.ambientTemperature = s.ambientTemp;
         if (!g_recorder->begin(std::move(r), &why))
             done(false, {}, why);
@@ -183,8 +184,20 @@ void onRun(const calib::RunSummary &s, bool ended) {
 void onPoint(const calib::JudgedPoint &p) {
     if (!g_recorder)
         return;
-    const PointRecord point{p.time,     p.chan,      p.mode,      p.set,
-                            p.measured, p.deviation, p.permitted, p.failed};
+    PointRecord point;
+    point.time = p.time;
+    point.chan = p.chan;
+    point.mode = p.mode;
+    point.set = p.set;
+    point.measured = p.measured;
+    point.deviation = p.deviation;
+    point.permitted = p.permitted;
+    point.failed = p.failed;
+    point.uncertaintyKnown = p.uncertainty.known;
+    point.expanded = p.uncertainty.expanded;
+    point.tur = p.tur;
+    point.turLow = p.uncertainty.known && p.tur < ortav::uncertainty::kMinimumTur;
+    point.guarded = ortav::uncertainty::verdictName(p.guarded);
     if (verificationGoingOn()) {
         std::string why;
         if (!g_recorder->addPoint(point, &why))
@@ -192,6 +205,7 @@ void onPoint(const calib::JudgedPoint &p) {
         return;
     }
     RunRecord r = header(kManual);
+    r.decisionRule = ortav::uncertainty::ruleName(p.rule);
     r.pointsExpected = 1;
     r.points.push_back(point);
     r.started = r.finished = p.time;
@@ -389,6 +403,24 @@ std::optional<Due> openModuleDue() {
         return std::nullopt;
     return calibrationDue(g_recorder->history(), openModule(), calibrationMonths(),
                           std::time(nullptr));
+}
+
+ortav::calib::CalibrationDue openModuleDueState() {
+    ortav::calib::CalibrationDue d;
+    d.intervalMonths = calibrationMonths();
+    if (!g_recorder) {
+        d.why = g_options.off ? "the results database is off" : g_error;
+        return d;
+    }
+    const std::optional<Due> due = openModuleDue();
+    if (!due) {
+        d.state = "none";
+        return d;
+    }
+    d.state = due->overdue ? "overdue" : due->soon ? "due" : "not_due";
+    d.due = due->due;
+    d.lastCalibration = due->lastCalibration;
+    return d;
 }
 
 std::string dueText(const Due &due) {

@@ -7,6 +7,7 @@
 
 #include "history.h"
 #include "recorder.h"
+#include "results_json.h"
 
 #include <optional>
 #include <string>
@@ -54,6 +55,9 @@ results::ModuleKey openModule();
 // calibration due date on the status line when it is due or overdue.
 void moduleOpened();
 std::optional<results::Due> openModuleDue();
+// The same as the run's summary and the headless run's output say it: unknown
+// (with why) when nothing is recorded.
+ortav::calib::CalibrationDue openModuleDueState();
 // "Калибровка просрочена с 10.12.2026" / "Калибровка до 10.12.2026" (operator's text).
 std::string dueText(const results::Due &due);
 

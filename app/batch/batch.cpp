@@ -546,21 +546,19 @@ Outcome verify(const Options &o, Policy &policy, std::FILE *out, std::FILE *err)
     return {};
 }
 
-// When the module's last stored calibration falls due (the results database).
+// When the module's last stored calibration falls due (the results database),
+// as the run's summary says it.
 void dueSummary(std::FILE *out) {
-    if (!ortav::recording::recording()) {
-        std::fprintf(out, "calibration due: unknown (%s)\n", ortav::recording::lastError().c_str());
-        return;
-    }
-    const std::optional<ortav::results::Due> due = ortav::recording::openModuleDue();
-    if (!due) {
+    const ortav::calib::CalibrationDue due = ortav::recording::openModuleDueState();
+    if (due.state == "unknown")
+        std::fprintf(out, "calibration due: unknown (%s)\n", due.why.c_str());
+    else if (due.state == "none")
         std::fprintf(out, "calibration due: no stored calibration on record\n");
-        return;
-    }
-    std::fprintf(out, "calibration due: %s%s\n", ortav::results::utcText(due->due).c_str(),
-                 due->overdue ? " (OVERDUE)"
-                 : due->soon  ? " (due within 30 days)"
-                              : "");
+    else
+        std::fprintf(out, "calibration due: %s%s\n", ortav::results::utcText(due.due).c_str(),
+                     due.state == "overdue" ? " (OVERDUE)"
+                     : due.state == "due"   ? " (due within 30 days)"
+                                            : "");
 }
 
 // Whether the run is in the results database: said only when it is.

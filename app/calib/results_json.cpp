@@ -4,9 +4,10 @@
 #include "result_files.h"
 #include "results_csv.h"
 
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -76,6 +77,27 @@ std::string pointJson(const JudgedPoint &p) {
         j += ", \"uncertainty_unknown\": " + jsonString(u.unknownWhy);
     j += ", \"guarded_verdict\": " + jsonString(verdictName(p.guarded)) + "}";
     return j;
+}
+
+// UTC, as the results database writes its times.
+std::string utcTime(std::time_t t) {
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
+std::string dueJson(const CalibrationDue &d) {
+    const bool dated = d.state == "overdue" || d.state == "due" || d.state == "not_due";
+    std::string j = "{\"state\": " + jsonString(d.state);
+    j += ", \"due\": " + (dated ? jsonString(utcTime(d.due)) : std::string("null"));
+    j += ", \"last_calibration\": " +
+         (dated ? jsonString(utcTime(d.lastCalibration)) : std::string("null"));
+    j += ", \"interval_months\": " + std::to_string(d.intervalMonths);
+    if (!d.why.empty())
+        j += ", \"why\": " + jsonString(d.why);
+    return j + "}";
 }
 
 } // namespace
@@ -185,6 +207,7 @@ std::string summaryJson(const RunSummary &s) {
     j += "  \"certificate\": " + jsonString(s.certificate) + ",\n";
     j += "  \"operator\": " + jsonString(s.operatorName) + ",\n";
     j += "  \"station\": " + jsonString(s.station) + ",\n";
+    j += "  \"calibration_due\": " + dueJson(s.calibrationDue) + ",\n";
     j += "  \"uncertainty\": {\"decision_rule\": " + jsonString(s.decisionRule) +
          ", \"meter_period\": " + jsonString(s.meterPeriod) +
          ", \"meter\": " + jsonString(s.meterName) + ", \"source\": " + jsonString(s.meterSource) +

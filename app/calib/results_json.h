@@ -18,6 +18,17 @@ struct SkippedPoint {
     std::string reason; // the multimeter's own text
 };
 
+// When the module's last stored calibration falls due, as the results database
+// has it when the run starts.
+struct CalibrationDue {
+    // "overdue" (at or past the due moment), "due" (within 30 days), "not_due",
+    // "none" (no stored calibration on record), "unknown" (no database: why says why).
+    std::string state = "unknown";
+    std::time_t due = 0, lastCalibration = 0; // "overdue", "due", "not_due"
+    int intervalMonths = 0;
+    std::string why;
+};
+
 struct RunSummary {
     std::string command = "verify";
     // The module.
@@ -33,7 +44,7 @@ struct RunSummary {
     std::string benchName;
     std::string mathFile;      // the ortav_math file the program runs
     std::string mathIntegrity; // its check: intact, modified or unchecked
-    std::string protocol; // the files of the run
+    std::string protocol;      // the files of the run
     std::string csv;
     std::time_t started = 0;
     std::time_t finished = 0;
@@ -54,6 +65,7 @@ struct RunSummary {
     std::string meterSpecsError;         // the accuracy file could not be used
     std::string certificate;             // number, unique per run
     std::string operatorName, station;
+    CalibrationDue calibrationDue;
 };
 
 // "passed", "failed" (a point out of norm), "incomplete" (ended early or

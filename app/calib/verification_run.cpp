@@ -7,8 +7,8 @@
 #include "observers.h"
 #include "p_ortav.h"
 #include "points.h"
-#include "reference_uncertainty.h"
 #include "record_failure.h"
+#include "reference_uncertainty.h"
 #include "results_csv.h"
 #include "results_recording.h"
 #include "run_certificate.h"
@@ -122,6 +122,7 @@ void verificationRunStarted() {
     // As the results database records them (its options, else the account and host).
     g_run.operatorName = ortav::recording::operatorName();
     g_run.station = ortav::recording::station();
+    g_run.calibrationDue = ortav::recording::openModuleDueState();
     const UncertaintySettings &how = uncertaintySettings();
     g_run.decisionRule = ortav::uncertainty::ruleName(how.rule);
     g_run.meterPeriod = ortav::uncertainty::periodName(how.period);

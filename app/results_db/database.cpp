@@ -60,7 +60,8 @@ QVariantList runValues(const RunRecord &r) {
             r.pointsExpected,
             q(r.verdict),
             q(r.error),
-            q(r.asset)};
+            q(r.asset),
+            q(r.decisionRule)};
 }
 
 RunRecord runFrom(const QSqlQuery &s) {
@@ -93,10 +94,43 @@ RunRecord runFrom(const QSqlQuery &s) {
     r.multimeterResource = t("multimeter_resource");
     r.ambientTemperature = s.value(QStringLiteral("ambient_temperature")).toDouble();
     r.pointsExpected = i("points_expected");
+    r.decisionRule = t("decision_rule");
     r.verdict = t("verdict");
     r.error = t("error");
     return r;
 }
+
+// A statement run with its values in order. False with the reason; what
+// names the table for it.
+bool execute(QSqlQuery &s, const QString &sql, const QVariantList &values, const QString &what,
+             std::string *error) {
+    s.prepare(sql);
+    for (const QVariant &v : values)
+        s.addBindValue(v);
+    if (s.exec())
+        return true;
+    fail(error, what, s.lastError());
+    return false;
+}
+
+// One row: its columns and their values in the same order.
+bool insertRow(QSqlDatabase &db, const char *table, const QStringList &columns,
+               const QVariantList &values, std::string *error) {
+    const QStringList marks(columns.size(), QStringLiteral("?"));
+    QSqlQuery s(db);
+    return execute(s,
+                   QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                       .arg(QLatin1String(table), columns.join(QStringLiteral(", ")),
+                            marks.join(QStringLiteral(", "))),
+                   values, QLatin1String(table), error);
+}
+
+const QStringList kPointColumns = {
+    "run_id",    "seq",      "time_utc",       "channel",   "mode",    "unit",
+    "set_value", "measured", "deviation",      "permitted", "verdict", "expanded_uncertainty",
+    "tur",       "tur_low",  "guarded_verdict"};
+const QStringList kCalibrationColumns = {"run_id", "channel", "kind",
+                                         "idx",    "value",   "beyond_tolerance"};
 
 } // namespace
 
@@ -131,63 +165,33 @@ std::time_t fromUtcText(const std::string &text) {
 }
 
 bool insertRunRow(QSqlDatabase &db, const char *table, const RunRecord &run, std::string *error) {
-    QStringList cols, marks;
-    for (const char *c : runColumns()) {
-        cols << QLatin1String(c);
-        marks << QStringLiteral("?");
-    }
-    QSqlQuery r(db);
-    r.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(QLatin1String(table), cols.join(QStringLiteral(", ")),
-                       marks.join(QStringLiteral(", "))));
-    for (const QVariant &v : runValues(run))
-        r.addBindValue(v);
-    if (r.exec())
-        return true;
-    fail(error, QLatin1String(table), r.lastError());
-    return false;
+    QStringList columns;
+    for (const char *c : runColumns())
+        columns << QLatin1String(c);
+    return insertRow(db, table, columns, runValues(run), error);
 }
 
 bool insertPointRow(QSqlDatabase &db, const char *table, const std::string &runId, int seq,
                     const PointRecord &pt, std::string *error) {
-    QSqlQuery p(db);
-    p.prepare(QStringLiteral("INSERT INTO %1 (run_id, seq, time_utc, channel, mode, unit, "
-                             "set_value, measured, deviation, permitted, verdict) VALUES (?, ?, ?, "
-                             "?, ?, ?, ?, ?, ?, ?, ?)")
-                  .arg(QLatin1String(table)));
-    p.addBindValue(q(runId));
-    p.addBindValue(seq);
-    p.addBindValue(q(utcText(pt.time)));
-    p.addBindValue(pt.chan);
-    p.addBindValue(QLatin1String(modeName(pt.mode)));
-    p.addBindValue(pt.mode == 1 ? QStringLiteral("Ohm") : QStringLiteral("mA"));
-    p.addBindValue(pt.set);
-    p.addBindValue(pt.measured);
-    p.addBindValue(pt.deviation);
-    p.addBindValue(pt.permitted);
-    p.addBindValue(pt.failed ? QStringLiteral("fail") : QStringLiteral("pass"));
-    if (p.exec())
-        return true;
-    fail(error, QLatin1String(table), p.lastError());
-    return false;
+    // NULL: not known (or not recorded).
+    const QVariant noNumber(QMetaType::fromType<double>()), noFlag(QMetaType::fromType<int>());
+    return insertRow(
+        db, table, kPointColumns,
+        {q(runId), seq, q(utcText(pt.time)), pt.chan, QLatin1String(modeName(pt.mode)),
+         pt.mode == 1 ? QStringLiteral("Ohm") : QStringLiteral("mA"), pt.set, pt.measured,
+         pt.deviation, pt.permitted, pt.failed ? QStringLiteral("fail") : QStringLiteral("pass"),
+         pt.uncertaintyKnown ? QVariant(pt.expanded) : noNumber,
+         pt.uncertaintyKnown ? QVariant(pt.tur) : noNumber,
+         pt.uncertaintyKnown ? QVariant(pt.turLow ? 1 : 0) : noFlag,
+         pt.guarded.empty() ? QVariant(QMetaType::fromType<QString>()) : q(pt.guarded)},
+        error);
 }
 
 bool insertCalibrationRow(QSqlDatabase &db, const char *table, const std::string &runId,
                           const CalibrationEntry &e, std::string *error) {
-    QSqlQuery c(db);
-    c.prepare(QStringLiteral("INSERT INTO %1 (run_id, channel, kind, idx, value, "
-                             "beyond_tolerance) VALUES (?, ?, ?, ?, ?, ?)")
-                  .arg(QLatin1String(table)));
-    c.addBindValue(q(runId));
-    c.addBindValue(e.chan);
-    c.addBindValue(q(e.kind));
-    c.addBindValue(e.index);
-    c.addBindValue(e.value);
-    c.addBindValue(e.beyondTolerance ? 1 : 0);
-    if (c.exec())
-        return true;
-    fail(error, QLatin1String(table), c.lastError());
-    return false;
+    return insertRow(db, table, kCalibrationColumns,
+                     {q(runId), e.chan, q(e.kind), e.index, e.value, e.beyondTolerance ? 1 : 0},
+                     error);
 }
 
 Database::Database()
@@ -298,49 +302,38 @@ bool Database::insertRun(const RunRecord &run, std::string *error, bool *already
         fail(error, QStringLiteral("BEGIN"), db.lastError());
         return false;
     }
-    auto abandon = [&](const QString &what, const QSqlError &e) {
-        fail(error, what, e);
-        db.rollback();
-        return false;
-    };
-    QSqlQuery s(db);
-    s.prepare(QStringLiteral("SELECT 1 FROM runs WHERE run_id = ?"));
-    s.addBindValue(q(run.runId));
-    if (!s.exec())
-        return abandon(QStringLiteral("runs"), s.lastError());
-    if (s.next()) {
-        if (alreadyThere != nullptr)
-            *alreadyThere = true;
+    // The transaction's work, rolled back whole when any of it fails.
+    const auto write = [&] {
+        QSqlQuery s(db);
+        if (!execute(s, QStringLiteral("SELECT 1 FROM runs WHERE run_id = ?"), {q(run.runId)},
+                     QStringLiteral("runs"), error))
+            return false;
+        const bool there = s.next();
         s.finish();
-        if (also && !also(db, error)) {
-            db.rollback();
-            return false;
+        if (alreadyThere != nullptr)
+            *alreadyThere = there;
+        if (!there) {
+            if (!insertRunRow(db, "runs", run, error))
+                return false;
+            int seq = 0;
+            for (const PointRecord &pt : run.points)
+                if (!insertPointRow(db, "points", run.runId, ++seq, pt, error))
+                    return false;
+            for (const CalibrationEntry &e : run.calibration)
+                if (!insertCalibrationRow(db, "calibration_values", run.runId, e, error))
+                    return false;
         }
-        if (!db.commit())
-            return abandon(QStringLiteral("COMMIT"), db.lastError());
-        return true;
-    }
-    if (!insertRunRow(db, "runs", run, error)) {
+        return !also || also(db, error);
+    };
+    if (!write()) {
         db.rollback();
         return false;
     }
-    int seq = 0;
-    for (const PointRecord &pt : run.points)
-        if (!insertPointRow(db, "points", run.runId, ++seq, pt, error)) {
-            db.rollback();
-            return false;
-        }
-    for (const CalibrationEntry &e : run.calibration)
-        if (!insertCalibrationRow(db, "calibration_values", run.runId, e, error)) {
-            db.rollback();
-            return false;
-        }
-    if (also && !also(db, error)) {
+    if (!db.commit()) {
+        fail(error, QStringLiteral("COMMIT"), db.lastError());
         db.rollback();
         return false;
     }
-    if (!db.commit())
-        return abandon(QStringLiteral("COMMIT"), db.lastError());
     return true;
 }
 
@@ -349,14 +342,11 @@ std::vector<RunRecord> Database::select(const QString &where, const QVariantList
     std::vector<RunRecord> list;
     lastError_.clear();
     QSqlQuery s(sql());
-    s.prepare(QStringLiteral("SELECT * FROM %1%2 ORDER BY finished_utc, started_utc, run_id")
-                  .arg(QLatin1String(table), where.isEmpty() ? QString() : " WHERE " + where));
-    for (const QVariant &v : values)
-        s.addBindValue(v);
-    if (!s.exec()) {
-        lastError_ = fail(nullptr, QStringLiteral("runs"), s.lastError());
+    if (!execute(s,
+                 QStringLiteral("SELECT * FROM %1%2 ORDER BY finished_utc, started_utc, run_id")
+                     .arg(QLatin1String(table), where.isEmpty() ? QString() : " WHERE " + where),
+                 values, QStringLiteral("runs"), &lastError_))
         return list;
-    }
     while (s.next())
         list.push_back(runFrom(s));
     return list;
@@ -382,28 +372,37 @@ std::vector<RunRecord> Database::journaledRuns() {
 
 bool Database::details(RunRecord &r, const char *points, const char *values) {
     QSqlQuery p(sql());
-    p.prepare(QStringLiteral("SELECT time_utc, channel, mode, set_value, measured, deviation, "
-                             "permitted, verdict FROM %1 WHERE run_id = ? ORDER BY seq")
-                  .arg(QLatin1String(points)));
-    p.addBindValue(q(r.runId));
-    if (!p.exec()) {
-        lastError_ = fail(nullptr, QLatin1String(points), p.lastError());
+    if (!execute(p,
+                 QStringLiteral("SELECT time_utc, channel, mode, set_value, measured, deviation, "
+                                "permitted, verdict, expanded_uncertainty, tur, tur_low, "
+                                "guarded_verdict FROM %1 WHERE run_id = ? ORDER BY seq")
+                     .arg(QLatin1String(points)),
+                 {q(r.runId)}, QLatin1String(points), &lastError_))
         return false;
+    while (p.next()) {
+        PointRecord pt;
+        pt.time = fromUtcText(p.value(0).toString().toStdString());
+        pt.chan = p.value(1).toInt();
+        pt.mode = p.value(2).toString() == QLatin1String("resistance") ? 1 : 2;
+        pt.set = p.value(3).toDouble();
+        pt.measured = p.value(4).toDouble();
+        pt.deviation = p.value(5).toDouble();
+        pt.permitted = p.value(6).toDouble();
+        pt.failed = p.value(7).toString() == QLatin1String("fail");
+        pt.uncertaintyKnown = !p.value(8).isNull();
+        pt.expanded = p.value(8).toDouble();
+        pt.tur = p.value(9).toDouble();
+        pt.turLow = p.value(10).toInt() != 0;
+        pt.guarded = p.value(11).toString().toStdString();
+        r.points.push_back(pt);
     }
-    while (p.next())
-        r.points.push_back({fromUtcText(p.value(0).toString().toStdString()), p.value(1).toInt(),
-                            p.value(2).toString() == QLatin1String("resistance") ? 1 : 2,
-                            p.value(3).toDouble(), p.value(4).toDouble(), p.value(5).toDouble(),
-                            p.value(6).toDouble(), p.value(7).toString() == QLatin1String("fail")});
     QSqlQuery c(sql());
-    c.prepare(QStringLiteral("SELECT channel, kind, idx, value, beyond_tolerance FROM %1 WHERE "
-                             "run_id = ? ORDER BY channel, kind, idx")
-                  .arg(QLatin1String(values)));
-    c.addBindValue(q(r.runId));
-    if (!c.exec()) {
-        lastError_ = fail(nullptr, QLatin1String(values), c.lastError());
+    if (!execute(c,
+                 QStringLiteral("SELECT channel, kind, idx, value, beyond_tolerance FROM %1 WHERE "
+                                "run_id = ? ORDER BY channel, kind, idx")
+                     .arg(QLatin1String(values)),
+                 {q(r.runId)}, QLatin1String(values), &lastError_))
         return false;
-    }
     while (c.next())
         r.calibration.push_back({c.value(0).toInt(), c.value(1).toString().toStdString(),
                                  c.value(2).toInt(), c.value(3).toDouble(),

@@ -28,6 +28,15 @@ struct PointRecord {
     double deviation = 0.0;
     double permitted = 0.0;
     bool failed = false;
+    // What the reference reading was worth, when it is known (not for a typed
+    // value or a meter whose accuracy is not stated).
+    bool uncertaintyKnown = false;
+    double expanded = 0.0; // U (k = 2), in the unit of measured
+    double tur = 0.0;      // permitted / U (infinite for U = 0)
+    bool turLow = false;   // below 4:1
+    // Under the guard band of U: "pass", "fail", "conditional"; empty: not
+    // recorded (a run recorded before the database kept it).
+    std::string guarded;
 };
 
 // A value a calibration put into its tables.
@@ -60,6 +69,7 @@ struct RunRecord {
     std::string multimeterKind, multimeterResource;
     double ambientTemperature = 20.0;
     int pointsExpected = 0;
+    std::string decisionRule; // "simple", "guarded"; empty: none (or not recorded)
     std::string verdict;
     std::string error;
     std::vector<PointRecord> points;

@@ -49,6 +49,7 @@ const std::vector<Column> &runTable() {
         {"verdict", "TEXT NOT NULL", 1},
         {"error", "TEXT", 1},
         {"asset", "TEXT", 2},
+        {"decision_rule", "TEXT", 3},
     };
     return c;
 }
@@ -102,6 +103,15 @@ QStringList steps(int version) {
           << QStringLiteral("CREATE TABLE assets (carrier_resource TEXT NOT NULL, position "
                             "INTEGER NOT NULL, asset TEXT NOT NULL, updated_utc TEXT NOT NULL, "
                             "PRIMARY KEY (carrier_resource, position))");
+    } else if (version == 3) {
+        s << QStringLiteral("ALTER TABLE runs ADD COLUMN decision_rule TEXT")
+          << QStringLiteral("ALTER TABLE journal_runs ADD COLUMN decision_rule TEXT");
+        for (const char *table : {"points", "journal_points"})
+            for (const char *column :
+                 {"expanded_uncertainty DOUBLE PRECISION", "tur DOUBLE PRECISION",
+                  "tur_low INTEGER", "guarded_verdict TEXT"})
+                s << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
+                         .arg(QLatin1String(table), QLatin1String(column));
     }
     return s;
 }

@@ -11,7 +11,7 @@ namespace ortav::results {
 
 enum class Dialect { SQLite, PostgreSQL };
 
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 // Creates the tables as they were in the given version (1..kSchemaVersion) in
 // an empty database. Older versions are there to test the migration with.

@@ -1,8 +1,11 @@
-// Headless runs recorded in the results database: a verification point for
+// Runs recorded in the results database: a headless verification point for
 // point as its CSV and JSON have it, calibrate-store-verify as the module's
-// history with its drift and due date, the self-test, and a run that ended early.
+// history with its drift and due date, the self-test, a run that ended early,
+// the due date in the JSON summary, a point judged by hand on the front panel,
+// and the history window.
 #include "batch.h"
 #include "batch_options.h"
+#include "batch_test_support.h"
 #include "bench.h"
 #include "calib.h"
 #include "database.h"
@@ -12,25 +15,30 @@
 #include "history_window.h"
 #include "instruments.h"
 #include "p_ortav.h"
+#include "pg_cluster.h"
 #include "results_recording.h"
 #include "uitest.h"
 #include "userint.h"
 
 #include <QChartView>
 #include <QDateTime>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -38,8 +46,9 @@ using namespace ortav::results;
 
 namespace {
 
-// One ORTAV (version 2) and the mezzanine multimeter beside it on a VXI carrier.
-std::string bench(const std::string &module = "") {
+// One ORTAV (version 2) and the mezzanine multimeter beside it on a VXI carrier;
+// `module` adds keys to the ORTAV, `meter` to the multimeter.
+std::string bench(const std::string &module = "", const std::string &meter = "") {
     return "name: history test\n"
            "resources:\n"
            "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D,"
@@ -52,52 +61,72 @@ std::string bench(const std::string &module = "") {
            "}\n"
            "      3: 32\n"
            "multimeters:\n"
-           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3}\n";
+           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3" +
+           (meter.empty() ? "" : ", " + meter) + "}\n";
 }
+// The stored image is off the real resistors by up to 1 %: points fail.
+const std::string kStaleImage = "eeprom: {image: valid, deviation: 0.01, seed: 5}";
+// A meter whose readings are worth something less than exact: U is not 0.
+const std::string kNoisyMeter = "noise: 2e-5";
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
+using batchtest::jsonText;
+using batchtest::readAll;
+using batchtest::Result;
 
+// A run as a fresh process would have it, on the bench loaded just before.
 Result batch(std::vector<std::string> args) {
     std::memset(Instruments, 0, sizeof Instruments);
     harness::freshState();
-    args.insert(args.begin(), "p_ortav");
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    char *outText = nullptr, *errText = nullptr;
-    std::size_t outSize = 0, errSize = 0;
-    std::FILE *out = open_memstream(&outText, &outSize);
-    std::FILE *err = open_memstream(&errText, &errSize);
-    Result r;
-    r.code = ortav::batch::run(static_cast<int>(args.size()), argv.data(), out, err);
-    std::fclose(out);
-    std::fclose(err);
-    r.out = outText;
-    r.err = errText;
-    std::free(outText);
-    std::free(errText);
-    return r;
-}
-
-std::string readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
-}
-
-QString jsonText(const std::string &json, const QString &key) {
-    const auto m =
-        QRegularExpression("\"" + key + "\": \"([^\"]*)\"").match(QString::fromStdString(json));
-    return m.hasMatch() ? m.captured(1) : QString("<missing>");
+    return batchtest::captured(ortav::batch::run, std::move(args));
 }
 
 double jsonNumber(const std::string &json, const QString &key) {
     const auto m =
         QRegularExpression("\"" + key + "\": ([-0-9.eE+]+)").match(QString::fromStdString(json));
     return m.hasMatch() ? m.captured(1).toDouble() : NAN;
+}
+
+// Where the recorded run's points are not the CSV's rows, in their order,
+// number for number with the run's decision rule, the uncertainty and the
+// guarded verdict; empty when they are.
+QString differsFromCsv(const RunRecord &run, const std::string &csv) {
+    const QStringList lines = QString::fromStdString(csv).split('\n', Qt::SkipEmptyParts);
+    if (static_cast<std::size_t>(lines.size()) != run.points.size() + 1)
+        return QString("%1 points recorded, %2 CSV rows")
+            .arg(run.points.size())
+            .arg(lines.size() - 1);
+    const auto number = [](double v) {
+        return std::isinf(v) ? QString("inf") : QString::number(v, 'g', 17);
+    };
+    const auto written = [&](const QString &f) {
+        return f == "unknown" || f == "inf" ? f : number(f.toDouble());
+    };
+    for (std::size_t i = 0; i < run.points.size(); ++i) {
+        const PointRecord &p = run.points[i];
+        const QStringList f = lines[static_cast<int>(i) + 1].split(',');
+        const QString unknown = "unknown";
+        const QStringList recorded = {QString::number(p.chan),
+                                      p.mode == 1 ? "resistance" : "current",
+                                      number(p.set),
+                                      number(p.measured),
+                                      number(p.deviation),
+                                      number(p.permitted),
+                                      p.failed ? "fail" : "pass",
+                                      QString::fromStdString(run.decisionRule),
+                                      p.uncertaintyKnown ? number(p.expanded) : unknown,
+                                      p.uncertaintyKnown ? number(p.tur) : unknown,
+                                      p.uncertaintyKnown ? (p.turLow ? "yes" : "no") : unknown,
+                                      QString::fromStdString(p.guarded)};
+        const QStringList inCsv = {f.value(1),           f.value(2),          written(f.value(4)),
+                                   written(f.value(5)),  written(f.value(6)), written(f.value(7)),
+                                   f.value(8),           f.value(9),          written(f.value(10)),
+                                   written(f.value(11)), f.value(12),         f.value(13)};
+        if (recorded != inCsv)
+            return QString("point %1: recorded %2, CSV %3")
+                .arg(i + 1)
+                .arg(recorded.join(','), inCsv.join(','));
+    }
+    return {};
 }
 
 } // namespace
@@ -115,6 +144,12 @@ class BatchResultsDbTest : public QObject {
         if (!asset.empty())
             args.insert(args.end(), {"--asset", asset});
         return batch(std::move(args));
+    }
+
+    // The next run finds no database: none of its file, its log or its index.
+    void freshDatabase() {
+        for (const char *end : {"", "-wal", "-shm"})
+            QFile::remove(QString::fromStdString(db()) + end);
     }
 
     std::vector<RunRecord> runs(const char *kind = nullptr) {
@@ -141,31 +176,21 @@ private slots:
     }
 
     void verificationIsRecordedPointForPointAsItsCsvAndJson() {
-        ortav::sim::loadString(bench("eeprom: {image: valid, deviation: 0.01, seed: 5}"),
-                               "test.yaml");
+        ortav::sim::loadString(bench(kStaleImage, kNoisyMeter), "test.yaml");
         const QString protocol = path("v.log");
-        const Result r = recorded(
-            {"--batch", "verify", "--protocol", protocol.toStdString(), "--temperature", "24.5"});
+        const Result r = recorded({"--batch", "verify", "--protocol", protocol.toStdString(),
+                                   "--temperature", "24.5", "--decision-rule", "guarded"});
         QCOMPARE(r.code, 1);
         const std::vector<RunRecord> all = runs(kVerification);
         QCOMPARE(all.size(), std::size_t(1));
         const RunRecord &run = all[0];
 
         // Every CSV row, number for number.
-        const QStringList lines =
-            QString::fromStdString(readAll(path("v.csv"))).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(static_cast<std::size_t>(lines.size() - 1), run.points.size());
-        for (std::size_t i = 0; i < run.points.size(); ++i) {
-            const QStringList f = lines[static_cast<int>(i) + 1].split(',');
-            const PointRecord &p = run.points[i];
-            QCOMPARE(f[1].toInt(), p.chan);
-            QCOMPARE(f[2], QString(p.mode == 1 ? "resistance" : "current"));
-            QCOMPARE(f[4].toDouble(), p.set);
-            QCOMPARE(f[5].toDouble(), p.measured);
-            QCOMPARE(f[6].toDouble(), p.deviation);
-            QCOMPARE(f[7].toDouble(), p.permitted);
-            QCOMPARE(f[8], QString(p.failed ? "fail" : "pass"));
-        }
+        const QString differs = differsFromCsv(run, readAll(path("v.csv")));
+        QVERIFY2(differs.isEmpty(), qPrintable(differs));
+        QCOMPARE(run.decisionRule, std::string("guarded"));
+        QVERIFY(std::any_of(run.points.begin(), run.points.end(),
+                            [](const PointRecord &p) { return p.uncertaintyKnown; }));
         // And what the JSON says of the run.
         const std::string json = readAll(path("v.json"));
         QCOMPARE(QString::fromStdString(run.verdict), jsonText(json, "verdict"));
@@ -192,8 +217,7 @@ private slots:
     }
 
     void calibrateStoreVerifyIsTheModulesHistoryWithItsDrift() {
-        ortav::sim::loadString(bench("eeprom: {image: valid, deviation: 0.01, seed: 5}"),
-                               "test.yaml");
+        ortav::sim::loadString(bench(kStaleImage), "test.yaml");
         QCOMPARE(recorded({"--batch", "calibrate", "--write"}, "ИНВ-200").code, 0);
         // The asset is remembered for the carrier and position.
         QCOMPARE(
@@ -253,7 +277,7 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, kind);
         QFETCH(QString, verdict);
-        QFile::remove(dir.filePath("results.sqlite"));
+        freshDatabase();
         ortav::sim::loadString(bench(module.toStdString()), "test.yaml");
         std::vector<std::string> args{"--batch", command.toStdString()};
         if (command == "verify")
@@ -270,13 +294,17 @@ private slots:
         }
     }
 
-    // A module whose last stored calibration is this many days from falling due.
-    void storedCalibration(const std::string &asset, int daysLeft) {
+    // A module whose last stored calibration is this many days from falling
+    // due; when it was stored.
+    std::time_t storedCalibration(const std::string &asset, int daysLeft) {
         Database d;
         std::string error;
         Target t;
         t.path = db();
-        QVERIFY2(d.open(t, &error), error.c_str());
+        if (!d.open(t, &error)) {
+            qWarning("%s", error.c_str());
+            return 0;
+        }
         RunRecord r;
         r.runId = asset + "-store";
         r.kind = kStore;
@@ -288,7 +316,77 @@ private slots:
                 .addMonths(-12)
                 .toSecsSinceEpoch();
         r.verdict = "stored";
-        QVERIFY2(d.insertRun(r, &error), error.c_str());
+        if (!d.insertRun(r, &error)) {
+            qWarning("%s", error.c_str());
+            return 0;
+        }
+        return r.finished;
+    }
+
+    // The real program's verification says in its JSON summary what its
+    // output says of the module's calibration due date, and the date is the
+    // last stored calibration's plus the interval.
+    void theSummaryJsonSaysWhenTheCalibrationFallsDue_data() {
+        QTest::addColumn<int>("daysLeft"); // none: no stored calibration
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("says"); // in the output
+        const int none = std::numeric_limits<int>::min();
+        QTest::newRow("overdue") << -3 << ""
+                                 << "overdue"
+                                 << " (OVERDUE)\n";
+        QTest::newRow("due soon") << 10 << ""
+                                  << "due"
+                                  << " (due within 30 days)\n";
+        QTest::newRow("not due") << 100 << ""
+                                 << "not_due"
+                                 << "\n";
+        QTest::newRow("never calibrated") << none << ""
+                                          << "none"
+                                          << "calibration due: no stored calibration on record\n";
+        QTest::newRow("no database") << none << "none"
+                                     << "unknown"
+                                     << "calibration due: unknown (the results database is off)\n";
+    }
+    void theSummaryJsonSaysWhenTheCalibrationFallsDue() {
+        QFETCH(int, daysLeft);
+        QFETCH(QString, database);
+        QFETCH(QString, state);
+        QFETCH(QString, says);
+        const std::string asset = std::string("JSON-") + QTest::currentDataTag();
+        std::time_t stored = 0;
+        if (daysLeft != std::numeric_limits<int>::min())
+            QVERIFY((stored = storedCalibration(asset, daysLeft)) != 0);
+        QTemporaryDir work;
+        QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"), bench()));
+        const Result r =
+            batchtest::runProgram(P_ORTAV,
+                                  {"--batch", "verify", "--bench", "bench.yaml", "--results-db",
+                                   database.isEmpty() ? QString::fromStdString(db()) : database,
+                                   "--asset", QString::fromStdString(asset)},
+                                  work.path());
+        QVERIFY2(r.code == 0, (r.out + r.err).c_str());
+        const std::string json = readAll(work.filePath("ortav.json"));
+        const auto due = QRegularExpression("\"calibration_due\": (\\{[^}]*\\})")
+                             .match(QString::fromStdString(json))
+                             .captured(1)
+                             .toStdString();
+        QCOMPARE(jsonText(due, "state"), state);
+        QCOMPARE(jsonNumber(due, "interval_months"), 12.0);
+        if (stored == 0) {
+            QVERIFY2(due.find("\"due\": null, \"last_calibration\": null") != std::string::npos,
+                     due.c_str());
+            QVERIFY2(r.out.find(says.toStdString()) != std::string::npos, r.out.c_str());
+            QCOMPARE(due.find("\"why\"") != std::string::npos, state == "unknown");
+            return;
+        }
+        const QString date = QString::fromStdString(utcText(dueDate(stored, 12)));
+        QCOMPARE(jsonText(due, "due"), date);
+        QCOMPARE(jsonText(due, "last_calibration"), QString::fromStdString(utcText(stored)));
+        // The output: the date, then what it means (nothing when not due yet).
+        QVERIFY2(r.out.find("calibration due: " + date.toStdString() + says.toStdString()) !=
+                     std::string::npos,
+                 r.out.c_str());
     }
 
     void aModuleDueSaysSoOnTheStatusLineAndInTheSummary_data() {
@@ -339,41 +437,96 @@ private slots:
         ui::test::setResponder({});
     }
 
+    // A point judged by hand on the verification sheet: the value set, the
+    // reading typed in, INPUT. It is a run of its own in the database, the row
+    // its CSV beside the protocol has.
+    void aPointJudgedByHandIsARunOfItsOwn_data() {
+        QTest::addColumn<int>("mode"); // the sheet's ring: 0 resistance, 1 current
+        QTest::addColumn<double>("set");
+        QTest::addColumn<double>("reading"); // typed, as a share of what the module should give
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("resistance in norm") << 0 << 150.0 << 1.00001 << "passed";
+        QTest::newRow("resistance out of norm") << 0 << 150.0 << 1.01 << "failed";
+        QTest::newRow("current out of norm") << 1 << 5.0 << 1.1 << "failed";
+    }
+    void aPointJudgedByHandIsARunOfItsOwn() {
+        QFETCH(int, mode);
+        QFETCH(double, set);
+        QFETCH(double, reading);
+        QFETCH(QString, verdict);
+        freshDatabase();
+        harness::Operator op;
+        harness::install(op);
+        ortav::recording::Options o;
+        o.database = db();
+        o.station = "station-5";
+        o.operatorName = "Сидорова";
+        ortav::recording::setOptions(o);
+        QCOMPARE(harness::start(bench()), 0);
+        QVERIFY(ui::test::enterText(mp, MP_ASSET, "ИНВ-900"));
+        QVERIFY(ui::test::selectTab(mp, tabCtrl, 1));
+        QVERIFY(ui::test::choose(ppPanel, PP_MODE, mode));
+        QVERIFY(ui::test::enter(ppPanel, PP_R_Z, set));
+        QVERIFY(ui::test::click(ppPanel, PP_SET));
+        // What the module should give: the resistance, or the voltage across the shunt.
+        const double expected = harness::number(ppPanel, PP_R_I);
+        QVERIFY(expected > 0);
+        QVERIFY(ui::test::enter(ppPanel, PP_R_I, expected * reading));
+        QVERIFY(ui::test::click(ppPanel, PP_INPUT));
+        const std::string csv = readAll(harness::workFolder->filePath("ortav.csv"));
+        const std::string recordedRun = ortav::recording::lastRecordedRun();
+        harness::stop();
+        ui::test::setResponder({});
+
+        const std::vector<RunRecord> all = runs();
+        QCOMPARE(all.size(), std::size_t(1));
+        const RunRecord &run = all[0];
+        QCOMPARE(run.runId, recordedRun);
+        QCOMPARE(run.kind, std::string(kManual));
+        QCOMPARE(QString::fromStdString(run.verdict), verdict);
+        QCOMPARE(run.pointsExpected, 1);
+        QCOMPARE(run.asset, std::string("ИНВ-900"));
+        QCOMPARE(run.station, std::string("station-5"));
+        QCOMPARE(run.operatorName, std::string("Сидорова"));
+        QCOMPARE(run.carrierResource, std::string("VXI0::8::INSTR"));
+        QCOMPARE(run.position, 1);
+        QCOMPARE(run.multimeterKind, std::string("tarnel"));
+        QCOMPARE(run.coeffImage.size(), std::size_t(688));
+        QCOMPARE(run.points.size(), std::size_t(1));
+        const PointRecord &p = run.points[0];
+        QCOMPARE(run.started, p.time);
+        QCOMPARE(run.finished, p.time);
+        QCOMPARE(p.mode, mode + 1);
+        QCOMPARE(p.set, set);
+        QCOMPARE(p.failed, verdict == "failed");
+        const QString differs = differsFromCsv(run, csv);
+        QVERIFY2(differs.isEmpty(), qPrintable(differs));
+    }
+
+    // --history and --due as the program's start runs them.
     Result report(std::vector<std::string> args) {
-        args.insert(args.begin(), "p_ortav");
-        std::vector<char *> argv;
-        for (std::string &a : args)
-            argv.push_back(a.data());
-        ortav::batch::Options o;
-        Result r;
-        const std::string wrong =
-            ortav::batch::parse(static_cast<int>(argv.size()), argv.data(), o);
-        if (!wrong.empty()) {
-            r.code = 2;
-            r.err = wrong;
-            return r;
-        }
-        char *outText = nullptr, *errText = nullptr;
-        std::size_t outSize = 0, errSize = 0;
-        std::FILE *out = open_memstream(&outText, &outSize);
-        std::FILE *err = open_memstream(&errText, &errSize);
-        r.code = ortav::batch::printHistory(o, out, err);
-        std::fclose(out);
-        std::fclose(err);
-        r.out = outText;
-        r.err = errText;
-        std::free(outText);
-        std::free(errText);
-        return r;
+        return batchtest::captured(
+            [](int argc, char *argv[], std::FILE *out, std::FILE *err) {
+                ortav::batch::Options o;
+                const std::string wrong = ortav::batch::parse(argc, argv, o);
+                if (!wrong.empty()) {
+                    std::fputs(wrong.c_str(), err);
+                    return 2;
+                }
+                return ortav::batch::printHistory(o, out, err);
+            },
+            std::move(args));
     }
 
     void historyAndDueArePrintedWithoutAWindow() {
-        QFile::remove(dir.filePath("results.sqlite"));
-        ortav::sim::loadString(bench("eeprom: {image: valid, deviation: 0.01, seed: 5}"),
-                               "test.yaml");
+        freshDatabase();
+        ortav::sim::loadString(bench(kStaleImage, kNoisyMeter), "test.yaml");
         QCOMPARE(recorded({"--batch", "calibrate", "--write"}, "ИНВ-300").code, 0);
-        QCOMPARE(
-            recorded({"--batch", "verify", "--protocol", path("p.log").toStdString()}, "").code, 0);
+        QCOMPARE(recorded({"--batch", "verify", "--protocol", path("p.log").toStdString(),
+                           "--decision-rule", "guarded"},
+                          "")
+                     .code,
+                 0);
         storedCalibration("OLD-1", -5);
 
         Result r = report({"--history", "--asset", "ИНВ-300", "--results-db", db()});
@@ -507,15 +660,9 @@ private slots:
         // The run's points to CSV: the very rows written beside its protocol.
         exportTo = path("exported-run.csv").toStdString();
         w->findChild<QPushButton *>("exportRun")->click();
-        // The database keeps no uncertainty: the columns it records are the CSV's.
-        const auto recorded = [](const QString &text) {
-            QStringList rows;
-            for (const QString &line : text.split('\n', Qt::SkipEmptyParts))
-                rows << line.section(',', 0, 8);
-            return rows;
-        };
-        QCOMPARE(recorded(QString::fromStdString(readAll(path("exported-run.csv")))),
-                 recorded(QString::fromStdString(readAll(path("p.csv")))));
+        // Every column, the uncertainty and the guarded verdict too.
+        QCOMPARE(QString::fromStdString(readAll(path("exported-run.csv"))),
+                 QString::fromStdString(readAll(path("p.csv"))));
         exportTo = path("exported-history.csv").toStdString();
         w->findChild<QPushButton *>("exportHistory")->click();
         const QStringList rows = QString::fromStdString(readAll(path("exported-history.csv")))
@@ -524,6 +671,26 @@ private slots:
         QVERIFY(rows[0].startsWith("run_id,kind,started,finished,verdict,"));
         QVERIFY2(rows[3].contains(",verification,") && rows[3].endsWith(",94,0"),
                  qPrintable(rows[3]));
+
+        // Another station's run of the module appears on "Обновить"; the run
+        // looked at stays selected, its points shown.
+        {
+            RunRecord other;
+            other.runId = "station-9-selftest";
+            other.kind = kSelfTest;
+            other.asset = "ИНВ-300";
+            other.station = "station-9";
+            other.started = other.finished = std::time(nullptr) + 3600;
+            other.verdict = "passed";
+            QVERIFY2(d.insertRun(other, &error), error.c_str());
+        }
+        QCOMPARE(runs->rowCount(), 3);
+        w->findChild<QPushButton *>("refresh")->click();
+        QCOMPARE(runs->rowCount(), 4);
+        QCOMPARE(runs->item(3, 1)->text(), QString("Самоконтроль"));
+        QCOMPARE(runs->item(3, 3)->text(), QString("station-9"));
+        QCOMPARE(runs->currentRow(), 2);
+        QCOMPARE(points->rowCount(), 94);
         // The asset field shows the module's number; another one typed in is remembered.
         QCOMPARE(harness::text(mp, MP_ASSET), std::string("ИНВ-300"));
         QVERIFY(ui::test::enterText(mp, MP_ASSET, "ИНВ-301"));
@@ -532,6 +699,97 @@ private slots:
         harness::stop();
         QVERIFY(ortav::history::historyWindow() == nullptr);
         ui::test::setResponder({});
+    }
+
+    // The real program on a station recording into a PostgreSQL server started
+    // for the test: the run reaches the server point for point as its CSV; a
+    // run while the server is down waits at the station and reaches it once,
+    // with the next run.
+    void runsReachAServerAndWaitForItWhenItIsDown() {
+        ortav::results::test::PgCluster server;
+        std::string error;
+        QVERIFY2(server.start(&error), error.c_str());
+        QVERIFY2(server.createDatabase("stations", &error), error.c_str());
+        const Target target = server.target("stations");
+        const QString url = QString::fromStdString("postgresql://" + target.user + "@/" +
+                                                   target.database + "?host=" + target.host);
+        QTemporaryDir work;
+        QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"), bench(kStaleImage, kNoisyMeter)));
+        // The station's own file is in its user's data folder.
+        QProcessEnvironment env = batchtest::programEnvironment();
+        env.insert("XDG_DATA_HOME", work.filePath("data"));
+        const auto run = [&](const QStringList &command) {
+            return batchtest::runProgram(P_ORTAV,
+                                         command + QStringList{"--bench", "bench.yaml",
+                                                               "--results-db", url, "--station",
+                                                               "station-7", "--asset", "ИНВ-PG"},
+                                         work.path(), env);
+        };
+        const auto recordedId = [](const Result &r) {
+            const auto m = QRegularExpression("database: run (\\S+) recorded\n")
+                               .match(QString::fromStdString(r.out));
+            return m.captured(1).toStdString();
+        };
+
+        Result r = run({"--batch", "verify"});
+        QVERIFY2(r.code == 1, (r.out + r.err).c_str()); // the stale image: points out of norm
+        const std::string first = recordedId(r);
+        QVERIFY2(!first.empty(), r.out.c_str());
+        {
+            Database d;
+            QVERIFY2(d.open(target, &error), error.c_str());
+            const std::optional<RunRecord> there = d.run(first);
+            QVERIFY2(there, d.lastError().c_str());
+            QCOMPARE(there->kind, std::string(kVerification));
+            QCOMPARE(there->station, std::string("station-7"));
+            QCOMPARE(there->asset, std::string("ИНВ-PG"));
+            QCOMPARE(QString::fromStdString(there->verdict),
+                     jsonText(readAll(work.filePath("ortav.json")), "verdict"));
+            const QString differs = differsFromCsv(*there, readAll(work.filePath("ortav.csv")));
+            QVERIFY2(differs.isEmpty(), qPrintable(differs));
+        }
+
+        // Server down: the run is the station's to send.
+        QVERIFY(server.stop());
+        r = run({"--batch", "selftest"});
+        QVERIFY2(r.code == 0, (r.out + r.err).c_str());
+        QVERIFY2(r.err.find("Сервер результатов недоступен") != std::string::npos, r.err.c_str());
+        QString local;
+        for (QDirIterator it(work.filePath("data"), {"results.sqlite"}, QDir::Files,
+                             QDirIterator::Subdirectories);
+             it.hasNext();)
+            local = it.next();
+        QVERIFY(!local.isEmpty());
+        const auto waiting = [&] {
+            Database d;
+            Target t;
+            t.path = local.toStdString();
+            std::string why;
+            QSqlQuery q(d.open(t, &why) ? d.sql() : QSqlDatabase());
+            return q.exec("SELECT run_id FROM outbox") && q.next()
+                       ? q.value(0).toString().toStdString()
+                       : std::string();
+        };
+        const std::string second = waiting();
+        QVERIFY(!second.empty());
+
+        // Back: the next run sends it, and itself.
+        QVERIFY(server.restart());
+        r = run({"--batch", "selftest"});
+        QVERIFY2(r.code == 0, (r.out + r.err).c_str());
+        const std::string third = recordedId(r);
+        QVERIFY2(!third.empty() && r.err.find("warning") == std::string::npos,
+                 (r.out + r.err).c_str());
+        QCOMPARE(waiting(), std::string());
+        Database d;
+        QVERIFY2(d.open(target, &error), error.c_str());
+        std::vector<std::string> ids;
+        for (const RunRecord &rec : d.allRuns())
+            ids.push_back(rec.runId);
+        std::sort(ids.begin(), ids.end());
+        std::vector<std::string> expected{first, second, third};
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(ids, expected);
     }
 };
 

@@ -3,6 +3,7 @@
 // for point), self-test and calibration, usage and instrument errors, the real
 // executable without a display, and the verification chart against the tables.
 #include "batch.h"
+#include "batch_test_support.h"
 #include "bench.h"
 #include "calib.h"
 #include "calibration_progress.h"
@@ -25,7 +26,6 @@
 #include <QChart>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -79,42 +79,15 @@ const std::string kBrokenChannel = "faults: {access: [{register: 0x0A, on: write
 // The stored image is off the real resistors by up to 1 %: points fail in both modes.
 const std::string kStaleImage = "eeprom: {image: valid, deviation: 0.01, seed: 5}";
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
+using batchtest::jsonText;
+using batchtest::readAll;
+using batchtest::Result;
 
 // A run as a fresh process would have it, on the bench loaded just before.
 Result batch(std::vector<std::string> args) {
     std::memset(Instruments, 0, sizeof Instruments);
     harness::freshState();
-    args.insert(args.begin(), "p_ortav");
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    char *outText = nullptr, *errText = nullptr;
-    std::size_t outSize = 0, errSize = 0;
-    std::FILE *out = open_memstream(&outText, &outSize);
-    std::FILE *err = open_memstream(&errText, &errSize);
-    Result r;
-    r.code = ortav::batch::run(static_cast<int>(args.size()), argv.data(), out, err);
-    std::fclose(out);
-    std::fclose(err);
-    r.out = outText;
-    r.err = errText;
-    std::free(outText);
-    std::free(errText);
-    return r;
-}
-
-std::string readAll(const QString &path) {
-    if (!QFileInfo(path).isFile()) // a FIFO would hold the test
-        return {};
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll().toStdString();
+    return batchtest::captured(ortav::batch::run, std::move(args));
 }
 
 struct CsvRow {
@@ -155,12 +128,6 @@ std::string lastLine(const QString &path) {
 int jsonInt(const std::string &json, const QString &pattern) {
     const auto m = QRegularExpression(pattern).match(QString::fromStdString(json));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-QString jsonText(const std::string &json, const QString &key) {
-    const auto m =
-        QRegularExpression("\"" + key + "\": \"([^\"]*)\"").match(QString::fromStdString(json));
-    return m.hasMatch() ? m.captured(1) : QString("<missing>");
 }
 
 } // namespace
@@ -683,24 +650,13 @@ private slots:
         QFETCH(QString, says);
         QTemporaryDir work;
         QVERIFY(work.isValid());
-        QFile yaml(work.filePath("bench.yaml"));
-        QVERIFY(yaml.open(QIODevice::WriteOnly));
-        yaml.write(bench(module.toStdString()).c_str());
-        yaml.close();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        // Without a runtime folder Qt has a note of its own to make.
-        for (const char *name :
-             {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "ORTAV_BENCH", "XDG_RUNTIME_DIR"})
-            env.remove(name);
-        env.insert("ORTAV_VIRTUAL_CLOCK", "1");
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(work.path());
-        p.start(P_ORTAV, args + QStringList{"--bench", "bench.yaml"});
-        QVERIFY(p.waitForFinished(120000));
-        const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(p.exitCode() == code, (out + err).constData());
+        QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"), bench(module.toStdString())));
+        const Result r =
+            batchtest::runProgram(P_ORTAV, args + QStringList{"--bench", "bench.yaml"}, work.path(),
+                                  batchtest::withoutDisplay(batchtest::programEnvironment()));
+        const QByteArray out = QByteArray::fromStdString(r.out),
+                         err = QByteArray::fromStdString(r.err);
+        QVERIFY2(r.code == code, (out + err).constData());
         if (code <= 1) {
             // The default protocol beside its results, in the working folder.
             QVERIFY(QFile::exists(work.filePath("ortav.log")));
@@ -844,10 +800,8 @@ private slots:
         QFETCH(QString, says);
         QTemporaryDir work;
         QVERIFY(work.isValid());
-        QFile yaml(work.filePath("bench.yaml"));
-        QVERIFY(yaml.open(QIODevice::WriteOnly));
-        yaml.write(bench(module.toStdString(), meter.toStdString()).c_str());
-        yaml.close();
+        QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"),
+                                     bench(module.toStdString(), meter.toStdString())));
         QString folder = work.path();
         QString program = P_ORTAV;
         QStringList programArgs;
@@ -879,15 +833,10 @@ private slots:
             a << (s == "PROTOCOL" ? protocol : s);
         a << "--bench"
           << "bench.yaml";
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("ORTAV_BENCH");
-        env.insert("ORTAV_VIRTUAL_CLOCK", "1");
         if (setup == "concurrent") {
             // The first run, on the real clock, holds the protocol for seconds.
-            QProcessEnvironment real = env;
-            real.remove("ORTAV_VIRTUAL_CLOCK");
             first = std::make_unique<QProcess>();
-            first->setProcessEnvironment(real);
+            first->setProcessEnvironment(batchtest::programEnvironment(false));
             first->setWorkingDirectory(work.path());
             first->start(P_ORTAV, a);
             first->setReadChannel(QProcess::StandardError);
@@ -896,12 +845,9 @@ private slots:
                 err += first->readAllStandardError();
             QVERIFY2(err.contains("point 1 of"), err.constData());
         }
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(work.path());
-        p.start(program, programArgs + a);
-        QVERIFY(p.waitForFinished(120000));
-        const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
+        const Result r = batchtest::runProgram(program, programArgs + a, work.path());
+        const QByteArray out = QByteArray::fromStdString(r.out),
+                         err = QByteArray::fromStdString(r.err);
         if (first) {
             ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
             QVERIFY(first->waitForFinished(60000));
@@ -912,8 +858,7 @@ private slots:
         const std::string csv = readAll(folder + "/p.csv");
         if (setup == "tmpfs")
             ::umount2(folder.toUtf8().constData(), MNT_DETACH);
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(p.exitCode() == code, (out + err.right(1500)).constData());
+        QVERIFY2(r.code == code, (out + err.right(1500)).constData());
         QVERIFY2((out + err).contains(says.toUtf8()), (out + err.right(1500)).constData());
         if (last == "-") {
             QVERIFY(log.empty());
@@ -964,15 +909,9 @@ private slots:
         QFETCH(int, sig);
         QTemporaryDir work;
         QVERIFY(work.isValid());
-        QFile yaml(work.filePath("bench.yaml"));
-        QVERIFY(yaml.open(QIODevice::WriteOnly));
-        yaml.write(bench("", "instant: true").c_str());
-        yaml.close();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"ORTAV_VIRTUAL_CLOCK", "ORTAV_BENCH"})
-            env.remove(name);
+        QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"), bench("", "instant: true")));
         QProcess p;
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(batchtest::programEnvironment(false));
         p.setWorkingDirectory(work.path());
         p.start(P_ORTAV, {"--batch", "verify", "--bench", "bench.yaml"});
         p.setReadChannel(QProcess::StandardError); // the progress

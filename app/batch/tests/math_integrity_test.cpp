@@ -3,10 +3,10 @@
 // library loaded through LD_LIBRARY_PATH beside an intact copy in the working
 // folder, and the other way round. A headless run stops at a modified library
 // unless told to go on, and its JSON summary names the file and the result.
+#include "batch_test_support.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -35,11 +35,6 @@ bool copyMath(const QString &to, bool tampered) {
     return f.open(QIODevice::Append) && f.write("x", 1) == 1;
 }
 
-QString jsonField(const QByteArray &json, const char *key) {
-    const QRegularExpression re(QString("\"%1\": \"([^\"]*)\"").arg(key));
-    return re.match(QString::fromUtf8(json)).captured(1);
-}
-
 } // namespace
 
 class MathIntegrityTest : public QObject {
@@ -65,30 +60,21 @@ private slots:
         QFETCH(QString, result);
         QTemporaryDir work, libs;
         QVERIFY(work.isValid() && libs.isValid());
-        QFile yaml(work.filePath("bench.yaml"));
-        QVERIFY(yaml.open(QIODevice::WriteOnly));
-        yaml.write(kBench);
-        yaml.close();
+        QVERIFY(batchtest::writeFile(work.filePath("bench.yaml"), kBench));
         // The decoy in the working folder, which the search would find first.
         QVERIFY(copyMath(work.filePath("libortav_math.so"), !tamperLoaded));
         QString loaded = QFileInfo(ORTAV_MATH_FILE).path() + "/" ORTAV_MATH_SONAME;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "ORTAV_BENCH"})
-            env.remove(name);
-        env.insert("ORTAV_VIRTUAL_CLOCK", "1");
+        QProcessEnvironment env = batchtest::withoutDisplay(batchtest::programEnvironment());
         if (tamperLoaded) {
             loaded = libs.filePath(ORTAV_MATH_SONAME);
             QVERIFY(copyMath(loaded, true));
             env.insert("LD_LIBRARY_PATH", libs.path());
         }
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(work.path());
-        p.start(P_ORTAV, args + QStringList{"--bench", "bench.yaml"});
-        QVERIFY(p.waitForFinished(120000));
-        const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(p.exitCode() == code, (out + err).constData());
+        const batchtest::Result r = batchtest::runProgram(
+            P_ORTAV, args + QStringList{"--bench", "bench.yaml"}, work.path(), env);
+        const QByteArray out = QByteArray::fromStdString(r.out),
+                         err = QByteArray::fromStdString(r.err);
+        QVERIFY2(r.code == code, (out + err).constData());
         const QByteArray warning = "Некорректная контрольная сумма";
         QVERIFY2(err.contains(warning) == tamperLoaded, err.constData());
         if (code == 3)
@@ -97,11 +83,9 @@ private slots:
             QCOMPARE(err.count("p_ortav: message \"ВНИМАНИЕ!\": Некорректная контрольная сумма"),
                      2);
         if (!result.isEmpty()) {
-            QFile json(work.filePath("ortav.json"));
-            QVERIFY(json.open(QIODevice::ReadOnly));
-            const QByteArray j = json.readAll();
-            QCOMPARE(jsonField(j, "result"), result);
-            QCOMPARE(jsonField(j, "file"), loaded);
+            const std::string json = batchtest::readAll(work.filePath("ortav.json"));
+            QCOMPARE(batchtest::jsonText(json, "result"), result);
+            QCOMPARE(batchtest::jsonText(json, "file"), loaded);
         } else {
             QVERIFY(!QFile::exists(work.filePath("ortav.log")));
         }
@@ -115,13 +99,9 @@ private slots:
         QVERIFY(copyMath(loaded, true));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("LD_LIBRARY_PATH", libs.path());
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(work.path());
-        p.start(P_ORTAV, {"--version"});
-        QVERIFY(p.waitForFinished(60000));
-        const QByteArray out = p.readAllStandardOutput();
-        QCOMPARE(p.exitCode(), 0);
+        const batchtest::Result r = batchtest::runProgram(P_ORTAV, {"--version"}, work.path(), env);
+        const QByteArray out = QByteArray::fromStdString(r.out);
+        QCOMPARE(r.code, 0);
         QVERIFY2(out.contains((", " + loaded + ", CRC32=").toUtf8()), out.constData());
         QVERIFY2(out.contains(": MODIFIED (embedded checksum "), out.constData());
     }

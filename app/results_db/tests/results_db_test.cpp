@@ -126,6 +126,7 @@ RunRecord header(const char *kind = kVerification) {
     r.multimeterResource = "VXI0::24::INSTR";
     r.ambientTemperature = 23.5;
     r.pointsExpected = 94;
+    r.decisionRule = "guarded";
     return r;
 }
 
@@ -133,8 +134,22 @@ PointRecord point(int i) {
     // Numbers that only survive the trip bit for bit.
     const double set = 100.1 + i * 0.7;
     const double measured = set + 0.0123456789012345 * (i % 3 - 1);
-    return {1796000000 + i, 1 + i % 2,      1 + i % 2,       set,
-            measured,       measured - set, 0.1 + 1e-17 * i, i % 5 == 4};
+    PointRecord p;
+    p.time = 1796000000 + i;
+    p.chan = p.mode = 1 + i % 2;
+    p.set = set;
+    p.measured = measured;
+    p.deviation = measured - set;
+    p.permitted = 0.1 + 1e-17 * i;
+    p.failed = i % 5 == 4;
+    // Unknown, known, zero (an infinite TUR) and too coarse for its norm.
+    p.uncertaintyKnown = i % 4 != 0;
+    p.expanded = i % 4 == 1 ? 0.00123456789012345 * i : i % 4 == 2 ? 0.0 : 0.05;
+    p.tur = p.uncertaintyKnown ? p.permitted / p.expanded : 0.0;
+    p.turLow = p.uncertaintyKnown && p.tur < 4;
+    static const char *guarded[] = {"pass", "fail", "conditional"};
+    p.guarded = guarded[i % 3];
+    return p;
 }
 
 class ResultsDb : public ::testing::TestWithParam<Dialect> {
@@ -238,7 +253,15 @@ TEST_P(ResultsDb, RunComesBackPointForPoint) {
         EXPECT_EQ(b.deviation, a.deviation) << i;
         EXPECT_EQ(b.permitted, a.permitted) << i;
         EXPECT_EQ(b.failed, a.failed) << i;
+        EXPECT_EQ(b.uncertaintyKnown, a.uncertaintyKnown) << i;
+        if (a.uncertaintyKnown) {
+            EXPECT_EQ(b.expanded, a.expanded) << i;
+            EXPECT_EQ(b.tur, a.tur) << i;
+            EXPECT_EQ(b.turLow, a.turLow) << i;
+        }
+        EXPECT_EQ(b.guarded, a.guarded) << i;
     }
+    EXPECT_EQ(back->decisionRule, "guarded");
     ASSERT_EQ(back->calibration.size(), 1u);
     EXPECT_EQ(back->calibration[0].value, 1200.0123456789012);
     EXPECT_TRUE(back->calibration[0].beyondTolerance);
@@ -250,65 +273,89 @@ TEST_P(ResultsDb, RunComesBackPointForPoint) {
 }
 
 TEST_P(ResultsDb, OlderSchemaIsMigratedAndNewerRefused) {
-    const Target target = freshTarget(GetParam(), dir);
-    {
-        // A database as the first version left it, with a run in it.
-        Database raw;
-        std::string error;
-        QSqlDatabase db = QSqlDatabase::addDatabase(
-            GetParam() == Dialect::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"),
-            QStringLiteral("old"));
-        if (GetParam() == Dialect::SQLite) {
-            db.setDatabaseName(QString::fromStdString(target.path));
-        } else {
-            db.setHostName(QString::fromStdString(target.host));
-            db.setUserName(QString::fromStdString(target.user));
-            db.setDatabaseName(QString::fromStdString(target.database));
+    for (int from = 1; from < kSchemaVersion; ++from) {
+        SCOPED_TRACE("from version " + std::to_string(from));
+        const Target target = freshTarget(GetParam(), dir);
+        {
+            // A database as that version left it, with a judged point in it.
+            std::string error;
+            QSqlDatabase db = QSqlDatabase::addDatabase(
+                GetParam() == Dialect::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"),
+                QStringLiteral("old"));
+            if (GetParam() == Dialect::SQLite) {
+                db.setDatabaseName(QString::fromStdString(target.path));
+            } else {
+                db.setHostName(QString::fromStdString(target.host));
+                db.setUserName(QString::fromStdString(target.user));
+                db.setDatabaseName(QString::fromStdString(target.database));
+            }
+            ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
+            ASSERT_TRUE(createSchema(db, GetParam(), from, &error)) << error;
+            QSqlQuery q(db);
+            ASSERT_TRUE(q.exec(QStringLiteral(
+                "INSERT INTO runs (run_id, kind, started_utc, started_local, finished_utc, "
+                "finished_local, carrier_resource, position, verdict) VALUES ('old-1', "
+                "'verification', '2025-01-10T08:00:00Z', '2025-01-10T11:00:00+03:00', "
+                "'2025-01-10T08:05:00Z', '2025-01-10T11:05:00+03:00', 'VXI0::8::INSTR', 2, "
+                "'passed')")))
+                << q.lastError().text().toStdString();
+            ASSERT_TRUE(q.exec(QStringLiteral(
+                "INSERT INTO points (run_id, seq, time_utc, channel, mode, unit, set_value, "
+                "measured, deviation, permitted, verdict) VALUES ('old-1', 1, "
+                "'2025-01-10T08:01:00Z', 1, 'resistance', 'Ohm', 100, 100.02, 0.02, 0.1, "
+                "'pass')")))
+                << q.lastError().text().toStdString();
+            q.finish();
+            db.close();
         }
-        ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
-        ASSERT_TRUE(createSchema(db, GetParam(), 1, &error)) << error;
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec(QStringLiteral(
-            "INSERT INTO runs (run_id, kind, started_utc, started_local, finished_utc, "
-            "finished_local, carrier_resource, position, verdict) VALUES ('old-1', "
-            "'verification', '2025-01-10T08:00:00Z', '2025-01-10T11:00:00+03:00', "
-            "'2025-01-10T08:05:00Z', '2025-01-10T11:05:00+03:00', 'VXI0::8::INSTR', 2, "
-            "'passed')")))
-            << q.lastError().text().toStdString();
-        q.finish();
+        QSqlDatabase::removeDatabase(QStringLiteral("old"));
+
+        Database db;
+        std::string error;
+        ASSERT_TRUE(db.open(target, &error)) << error;
+        QSqlQuery v(db.sql());
+        ASSERT_TRUE(v.exec(QStringLiteral("SELECT version FROM schema_version ORDER BY version")));
+        std::vector<int> versions;
+        while (v.next())
+            versions.push_back(v.value(0).toInt());
+        EXPECT_EQ(versions, (std::vector<int>{1, 2, 3}));
+        // What the older version did not record is not known, never made up.
+        std::optional<RunRecord> old = db.run("old-1");
+        ASSERT_TRUE(old) << db.lastError();
+        EXPECT_EQ(old->verdict, "passed");
+        EXPECT_EQ(old->asset, "");
+        EXPECT_EQ(old->decisionRule, "");
+        ASSERT_EQ(old->points.size(), 1u);
+        EXPECT_EQ(old->points[0].measured, 100.02);
+        EXPECT_FALSE(old->points[0].uncertaintyKnown);
+        EXPECT_EQ(old->points[0].guarded, "");
+        // The run of today's program goes in beside it, and the journal takes its points.
+        RunRecord run = header(kVerification);
+        run.runId = "new-1";
+        run.verdict = "passed";
+        run.points.push_back(point(1));
+        run.calibration.push_back({1, "series", 0, 0.42, false});
+        ASSERT_TRUE(db.insertRun(run, &error)) << error;
+        QSqlDatabase sql = db.sql();
+        ASSERT_TRUE(insertPointRow(sql, "journal_points", "new-1", 1, point(3), &error)) << error;
+        std::optional<RunRecord> back = db.run("new-1");
+        ASSERT_TRUE(back) << db.lastError();
+        EXPECT_EQ(back->decisionRule, "guarded");
+        ASSERT_EQ(back->points.size(), 1u);
+        EXPECT_EQ(back->points[0].expanded, point(1).expanded);
+        EXPECT_EQ(back->points[0].guarded, point(1).guarded);
+        EXPECT_EQ(db.runs({"ИНВ-117", {}, {}, 0}).size(), 1u);
+        EXPECT_EQ(db.runs({{}, {}, "VXI0::8::INSTR", 2}).size(), 2u);
+
+        // A schema from a newer program is left alone.
+        ASSERT_TRUE(v.exec(QStringLiteral("INSERT INTO schema_version (version, applied_utc) "
+                                          "VALUES (4, '2030-01-01T00:00:00Z')")));
+        v.finish();
         db.close();
+        EXPECT_FALSE(db.open(target, &error));
+        EXPECT_NE(error.find("schema is version 4, newer than this program's 3"), std::string::npos)
+            << error;
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("old"));
-
-    Database db;
-    std::string error;
-    ASSERT_TRUE(db.open(target, &error)) << error;
-    QSqlQuery v(db.sql());
-    ASSERT_TRUE(v.exec(QStringLiteral("SELECT version FROM schema_version ORDER BY version")));
-    std::vector<int> versions;
-    while (v.next())
-        versions.push_back(v.value(0).toInt());
-    EXPECT_EQ(versions, (std::vector<int>{1, 2}));
-    std::optional<RunRecord> old = db.run("old-1");
-    ASSERT_TRUE(old) << db.lastError();
-    EXPECT_EQ(old->verdict, "passed");
-    EXPECT_EQ(old->asset, "");
-    RunRecord run = header(kCalibration);
-    run.runId = "new-1";
-    run.verdict = "passed";
-    run.calibration.push_back({1, "series", 0, 0.42, false});
-    ASSERT_TRUE(db.insertRun(run, &error)) << error;
-    EXPECT_EQ(db.runs({"ИНВ-117", {}, {}, 0}).size(), 1u);
-    EXPECT_EQ(db.runs({{}, {}, "VXI0::8::INSTR", 2}).size(), 2u);
-
-    // A schema from a newer program is left alone.
-    ASSERT_TRUE(v.exec(QStringLiteral(
-        "INSERT INTO schema_version (version, applied_utc) VALUES (3, '2030-01-01T00:00:00Z')")));
-    v.finish();
-    db.close();
-    EXPECT_FALSE(db.open(target, &error));
-    EXPECT_NE(error.find("schema is version 3, newer than this program's 2"), std::string::npos)
-        << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(Dialects, ResultsDb,
