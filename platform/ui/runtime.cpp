@@ -227,9 +227,10 @@ private:
 void ProcessSystemEventsFor(double seconds) {
     if (QApplication::instance() == nullptr)
         return;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (!(seconds > 0.0))
+    if (!(seconds > 0.0)) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
         return;
+    }
     seconds = std::min(seconds, 3600.0);
     static WaitAlarm *alarm = new WaitAlarm; // deliberately kept for the process
     if (alarm->usable() && !alarm->busy() && alarm->sleepFor(seconds))
