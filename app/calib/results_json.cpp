@@ -3,6 +3,7 @@
 #include "protocol_text.h"
 #include "result_files.h"
 #include "results_csv.h"
+#include "utc_text.h"
 
 #include <cerrno>
 #include <cmath>
@@ -79,21 +80,12 @@ std::string pointJson(const JudgedPoint &p) {
     return j;
 }
 
-// UTC, as the results database writes its times.
-std::string utcTime(std::time_t t) {
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
-
 std::string dueJson(const CalibrationDue &d) {
     const bool dated = d.state == "overdue" || d.state == "due" || d.state == "not_due";
     std::string j = "{\"state\": " + jsonString(d.state);
-    j += ", \"due\": " + (dated ? jsonString(utcTime(d.due)) : std::string("null"));
+    j += ", \"due\": " + (dated ? jsonString(ortav::text::utcText(d.due)) : std::string("null"));
     j += ", \"last_calibration\": " +
-         (dated ? jsonString(utcTime(d.lastCalibration)) : std::string("null"));
+         (dated ? jsonString(ortav::text::utcText(d.lastCalibration)) : std::string("null"));
     j += ", \"interval_months\": " + std::to_string(d.intervalMonths);
     if (!d.why.empty())
         j += ", \"why\": " + jsonString(d.why);

@@ -1,5 +1,7 @@
 #include "database.h"
 
+#include "utc_text.h"
+
 #include <QAtomicInt>
 #include <QDir>
 #include <QFileInfo>
@@ -135,11 +137,7 @@ const QStringList kCalibrationColumns = {"run_id", "channel", "kind",
 } // namespace
 
 std::string utcText(std::time_t t) {
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
+    return ortav::text::utcText(t);
 }
 
 std::string localText(std::time_t t) {
