@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace ui::detail {
 
@@ -476,11 +477,26 @@ int InstallCtrlCallback(int p, int id, CtrlCallbackPtr cb, void *data) {
     return 0;
 }
 
+bool numeric(const Control &c) {
+    return c.spec.kind == CTRL_NUMERIC || c.spec.kind == CTRL_NUMERIC_INDICATOR;
+}
+
 int SetCtrlVal(int p, int id, double value) {
     int err = 0;
-    Control *c = ctrl(p, id, &err);
-    if (c == nullptr)
-        return err;
+    Control *c = nullptr;
+    {
+        KeepPending keep;
+        c = ctrl(p, id, &err);
+        if (c == nullptr)
+            return err;
+        if (numeric(*c) && displayDeferred()) {
+            if (!std::isfinite(value))
+                return UIE_BAD_VALUE;
+            deferNumber(*c, value);
+            return 0;
+        }
+    }
+    settleControl(*c);
     QWidget *w = c->widget;
     QSignalBlocker block(w);
     switch (c->spec.kind) {
@@ -554,9 +570,18 @@ int SetCtrlVal(int p, int id, const char *value) {
 
 int GetCtrlVal(int p, int id, double *value) {
     int err = 0;
-    Control *c = ctrl(p, id, &err);
-    if (c == nullptr)
-        return err;
+    Control *c = nullptr;
+    {
+        KeepPending keep;
+        c = ctrl(p, id, &err);
+        if (c == nullptr)
+            return err;
+        if (numeric(*c) && c->pendingNumber) {
+            *value = *c->pendingNumber;
+            return 0;
+        }
+    }
+    settleControl(*c);
     QWidget *w = c->widget;
     switch (c->spec.kind) {
     case CTRL_NUMERIC:
@@ -657,9 +682,20 @@ int textBoxChrome(QPlainTextEdit *t) {
 
 int SetCtrlAttribute(int p, int id, int attribute, int value) {
     int err = 0;
-    Control *c = ctrl(p, id, &err);
-    if (c == nullptr)
-        return err;
+    Control *c = nullptr;
+    {
+        KeepPending keep;
+        c = ctrl(p, id, &err);
+        if (c == nullptr)
+            return err;
+        // A log scrolled to its end after each line: scrolled once its lines are in.
+        if (attribute == ATTR_FIRST_VISIBLE_LINE && c->spec.kind == CTRL_TEXT_BOX &&
+            displayDeferred()) {
+            deferFirstLine(*c, value);
+            return 0;
+        }
+    }
+    settleControl(*c);
     QWidget *w = c->widget;
     switch (attribute) {
     case ATTR_VISIBLE:
@@ -756,6 +792,10 @@ int SetCtrlAttribute(int p, int id, int attribute, const char *value) {
 }
 
 int GetCtrlAttribute(int p, int id, int attribute, int *value) {
+    // How many lines a text box shows does not depend on what it holds.
+    std::optional<KeepPending> keep;
+    if (attribute == ATTR_VISIBLE_LINES)
+        keep.emplace();
     int err = 0;
     Control *c = ctrl(p, id, &err);
     if (c == nullptr)
@@ -936,14 +976,26 @@ int GetLabelFromIndex(int p, int id, int index, std::string &text) {
 
 int InsertTextBoxLine(int p, int id, int index, const char *text) {
     int err = 0;
-    Control *c = ctrl(p, id, &err);
-    if (c == nullptr)
-        return err;
-    if (c->spec.kind != CTRL_TEXT_BOX)
-        return UIE_BAD_CONTROL;
+    Control *c = nullptr;
+    const QString line = QString::fromUtf8(text != nullptr ? text : "");
+    {
+        KeepPending keep;
+        c = ctrl(p, id, &err);
+        if (c == nullptr)
+            return err;
+        if (c->spec.kind != CTRL_TEXT_BOX)
+            return UIE_BAD_CONTROL;
+        const QTextDocument *doc = static_cast<QPlainTextEdit *>(c->widget.data())->document();
+        const int lines =
+            (doc->isEmpty() ? 0 : doc->blockCount()) + static_cast<int>(c->pendingLines.size());
+        if (displayDeferred() && (index < 0 || index >= lines)) {
+            deferLine(*c, line);
+            return 0;
+        }
+    }
+    settleControl(*c);
     auto *t = static_cast<QPlainTextEdit *>(c->widget.data());
     QTextDocument *doc = t->document();
-    const QString line = QString::fromUtf8(text != nullptr ? text : "");
     // An empty box has no lines (though the document has one empty block).
     const int count = doc->isEmpty() ? 0 : doc->blockCount();
     if (count == 0) {
@@ -965,6 +1017,7 @@ int InsertTextBoxLine(int p, int id, int index, const char *text) {
 }
 
 int GetNumTextBoxLines(int p, int id, int *count) {
+    KeepPending keep;
     int err = 0;
     Control *c = ctrl(p, id, &err);
     if (c == nullptr)
@@ -972,7 +1025,8 @@ int GetNumTextBoxLines(int p, int id, int *count) {
     if (c->spec.kind != CTRL_TEXT_BOX)
         return UIE_BAD_CONTROL;
     auto *t = static_cast<QPlainTextEdit *>(c->widget.data());
-    *count = t->document()->isEmpty() ? 0 : t->document()->blockCount();
+    *count = (t->document()->isEmpty() ? 0 : t->document()->blockCount()) +
+             static_cast<int>(c->pendingLines.size());
     return 0;
 }
 

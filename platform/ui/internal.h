@@ -5,10 +5,12 @@
 #include "uitest.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,12 @@ struct Control {
     int onColor = VAL_GREEN;
     std::vector<int> itemValues; // rings and list boxes
     std::vector<int> sheets;     // tab control: sheet panels in tab order
+    // While redraws are paced (deferred_display.cpp): a number, or lines
+    // appended to a text box and where it scrolls to, not yet put in the
+    // widget. The toolkit's calls see them as if they were.
+    std::optional<double> pendingNumber;
+    QStringList pendingLines;
+    std::optional<int> pendingFirstLine;
 };
 
 struct MenuBar {
@@ -97,5 +105,30 @@ void discardAll();
 
 // The popup stack, bottom first.
 std::vector<int> &popups();
+
+// ---- values shown at the next frame (deferred_display.cpp) -------------------
+// While redraws are paced, the values a run sets at every point (numbers, lines
+// appended to a text box) are put in their widgets once a frame: laying out
+// their texts is most of the processor's work per point otherwise. Every other
+// use of a control puts its own in first (control() does; DefaultPanel and a
+// panel's picture all of them), so nothing reads or changes a widget behind
+// them.
+bool displayDeferred();
+// For the calls that keep values pending (they read or add to them).
+struct KeepPending {
+    KeepPending();
+    ~KeepPending();
+    KeepPending(const KeepPending &) = delete;
+    KeepPending &operator=(const KeepPending &) = delete;
+};
+bool keepingPending();
+void deferNumber(Control &c, double value);
+void deferLine(Control &c, const QString &line);
+void deferFirstLine(Control &c, int line);
+// Puts every pending value in its widget; or those of one control.
+void settlePending();
+void settleControl(Control &c);
+// The pacer's: a frame is due for pending values even if nothing else changed.
+void framePendingValues();
 
 } // namespace ui::detail

@@ -170,7 +170,12 @@ Control *control(int p, int id) {
     if (pp == nullptr)
         return nullptr;
     auto it = pp->controls.find(id);
-    return it == pp->controls.end() ? nullptr : it->second.get();
+    if (it == pp->controls.end())
+        return nullptr;
+    // Whatever is done with a control sees it as it was set.
+    if (!keepingPending())
+        settleControl(*it->second);
+    return it->second.get();
 }
 
 MenuBar *menuBar(int handle) {
@@ -473,6 +478,7 @@ int GetPanelAttribute(int p, int attribute, std::string &value) {
 }
 
 int DefaultPanel(int p) {
+    settlePending();
     Panel *pp = panel(p);
     if (pp == nullptr)
         return UIE_BAD_PANEL;

@@ -7,6 +7,7 @@
 // request that comes sooner than the interval after the window's last repaint
 // is held back here and sent again when the interval is up, so every change is
 // still drawn, at most one interval late.
+#include "internal.h"
 #include "userint.h"
 
 #include <QApplication>
@@ -16,6 +17,8 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -30,20 +33,32 @@ public:
         interval_ = msec > 0 ? msec : 0;
         if (interval_ == 0) {
             timer_.stop();
+            ui::detail::settlePending();
             release();
             last_.clear();
         }
+    }
+
+    // Values are waiting to be shown: a frame comes within the interval even
+    // if nothing else asks for one.
+    void frameSoon() {
+        if (interval_ == 0 || timer_.isActive())
+            return;
+        const qint64 since = lastFrame_.isValid() ? lastFrame_.elapsed() : interval_;
+        timer_.start(static_cast<int>(std::max<qint64>(0, interval_ - since)));
     }
     int interval() const { return interval_; }
 
     // Sends the held requests now.
     void release() {
+        ui::detail::settlePending();
         const auto held = held_;
         held_.clear();
         for (const QPointer<QWidget> &w : held) {
             if (w.isNull())
                 continue;
             last_[w.data()].start();
+            lastFrame_.start();
             releasing_ = true;
             QEvent request(QEvent::UpdateRequest);
             QCoreApplication::sendEvent(w.data(), &request);
@@ -61,6 +76,8 @@ protected:
         QElapsedTimer &since = last_[w];
         if (!since.isValid() || since.elapsed() >= interval_) {
             since.start();
+            lastFrame_.start();
+            ui::detail::settlePending(); // drawn in this frame
             return false;
         }
         if (!held_.contains(w))
@@ -74,6 +91,7 @@ private:
     int interval_ = 0;
     bool releasing_ = false;
     QHash<QWidget *, QElapsedTimer> last_;
+    QElapsedTimer lastFrame_;
     QList<QPointer<QWidget>> held_;
     QTimer timer_;
 };
@@ -94,6 +112,13 @@ void SetRedrawInterval(int msec) {
     if (RedrawPacer *p = pacer())
         p->setInterval(msec);
 }
+
+namespace ui::detail {
+void framePendingValues() {
+    if (RedrawPacer *p = pacer())
+        p->frameSoon();
+}
+} // namespace ui::detail
 
 int GetRedrawInterval() {
     RedrawPacer *p = pacer();

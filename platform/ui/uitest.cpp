@@ -208,6 +208,7 @@ std::string popupStack() {
 }
 
 bool grabPanel(int p, const char *pngPath) {
+    settlePending();
     Panel *pp = panel(p);
     if (pp == nullptr)
         return false;

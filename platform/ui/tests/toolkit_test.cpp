@@ -5,11 +5,14 @@
 #include "uitest.h"
 #include "userint.h"
 
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QtTest>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -363,6 +366,52 @@ private slots:
         const int unpaced = counter.paints;
         ProcessSystemEvents();
         QVERIFY(counter.paints > unpaced);
+    }
+
+    // Paced, numbers and appended lines reach their widgets at the next
+    // frame, reading back exactly as the widgets will hold them; any other use
+    // of the control, and the end of pacing, puts them in first.
+    void pacedValuesReadBackAsShownAndLandAtTheFrame() {
+        auto *n = qobject_cast<QDoubleSpinBox *>(ui::detail::control(p, M_NUM)->widget.data());
+        auto *box = qobject_cast<QPlainTextEdit *>(ui::detail::control(p, M_TEXT)->widget.data());
+        QVERIFY(n != nullptr && box != nullptr);
+        ResetTextBox(p, M_TEXT, "");
+        struct Case {
+            double set;
+            double held; // what the widget itself keeps of it, unpaced
+        };
+        std::vector<Case> cases;
+        for (double v : {1.23456789, 99.0, -3.0, 7.5}) {
+            SetCtrlVal(p, M_NUM, v);
+            double held = 0;
+            GetCtrlVal(p, M_NUM, &held);
+            cases.push_back({v, held});
+        }
+        SetCtrlVal(p, M_NUM, 5.0);
+        SetRedrawInterval(60000);
+        for (const Case &c : cases) {
+            QCOMPARE(SetCtrlVal(p, M_NUM, c.set), 0);
+            double v = 0;
+            GetCtrlVal(p, M_NUM, &v);
+            QCOMPARE(v, c.held); // rounded and bounded as the widget would
+        }
+        QCOMPARE(n->value(), 5.0); // not in the widget yet
+        QCOMPARE(SetCtrlVal(p, M_NUM, std::nan("")), static_cast<int>(UIE_BAD_VALUE));
+        for (const char *line : {"первая", "вторая", "третья"})
+            QCOMPARE(InsertTextBoxLine(p, M_TEXT, -1, line), 0);
+        int lines = 0;
+        GetNumTextBoxLines(p, M_TEXT, &lines);
+        QCOMPARE(lines, 3);
+        QVERIFY(box->document()->isEmpty());
+        // Another use of the number box settles it; the text box waits on.
+        SetCtrlAttribute(p, M_NUM, ATTR_DIMMED, 0);
+        QCOMPARE(n->value(), cases.back().held);
+        QVERIFY(box->document()->isEmpty());
+        SetRedrawInterval(0);
+        QCOMPARE(box->toPlainText(), QString("первая\nвторая\nтретья"));
+        // Unpaced, values go straight in.
+        SetCtrlVal(p, M_NUM, 3.0);
+        QCOMPARE(n->value(), 3.0);
     }
 
     void textBoxLinesAndHeight() {

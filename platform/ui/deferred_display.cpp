@@ -1,0 +1,123 @@
+// Values a long run sets at every point, put in their widgets once a frame.
+#include "internal.h"
+#include "userint.h"
+
+#include <QDoubleSpinBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace ui::detail {
+
+namespace {
+int g_keep = 0;
+bool g_settling = false;
+std::vector<std::pair<int, int>> &pending() {
+    static std::vector<std::pair<int, int>> p; // (panel, control)
+    return p;
+}
+
+void remember(Control &c) {
+    auto &p = pending();
+    const std::pair<int, int> key{c.panel, c.id};
+    if (std::find(p.begin(), p.end(), key) == p.end())
+        p.push_back(key);
+    framePendingValues();
+}
+
+void settle(Control &c) {
+    if (c.widget.isNull()) {
+        c.pendingNumber.reset();
+        c.pendingLines.clear();
+        c.pendingFirstLine.reset();
+        return;
+    }
+    QSignalBlocker block(c.widget.data());
+    if (c.pendingNumber) {
+        static_cast<QDoubleSpinBox *>(c.widget.data())->setValue(*c.pendingNumber);
+        c.pendingNumber.reset();
+    }
+    if (!c.pendingLines.isEmpty()) {
+        auto *t = static_cast<QPlainTextEdit *>(c.widget.data());
+        QTextDocument *doc = t->document();
+        const QString text = c.pendingLines.join('\n');
+        if (doc->isEmpty()) {
+            t->setPlainText(text);
+        } else {
+            QTextCursor end(doc);
+            end.movePosition(QTextCursor::End);
+            end.insertText("\n" + text);
+        }
+        c.pendingLines.clear();
+    }
+    if (c.pendingFirstLine) {
+        static_cast<QPlainTextEdit *>(c.widget.data())
+            ->verticalScrollBar()
+            ->setValue(*c.pendingFirstLine);
+        c.pendingFirstLine.reset();
+    }
+}
+} // namespace
+
+bool displayDeferred() {
+    return GetRedrawInterval() > 0;
+}
+
+KeepPending::KeepPending() {
+    ++g_keep;
+}
+KeepPending::~KeepPending() {
+    --g_keep;
+}
+bool keepingPending() {
+    return g_keep > 0 || g_settling;
+}
+
+// As QDoubleSpinBox::setValue keeps it: rounded to the decimals shown, then
+// bounded, so that reading it back gives what the widget will hold.
+void deferNumber(Control &c, double value) {
+    const auto *n = static_cast<const QDoubleSpinBox *>(c.widget.data());
+    const double rounded = QString::number(value, 'f', n->decimals()).toDouble();
+    c.pendingNumber = std::clamp(rounded, n->minimum(), n->maximum());
+    remember(c);
+}
+
+void deferLine(Control &c, const QString &line) {
+    c.pendingLines.append(line);
+    remember(c);
+}
+
+void deferFirstLine(Control &c, int line) {
+    c.pendingFirstLine = line;
+    remember(c);
+}
+
+void settleControl(Control &c) {
+    if (!c.pendingNumber && c.pendingLines.isEmpty() && !c.pendingFirstLine)
+        return;
+    auto &p = pending();
+    p.erase(std::remove(p.begin(), p.end(), std::pair<int, int>{c.panel, c.id}), p.end());
+    const bool settling = g_settling;
+    g_settling = true;
+    settle(c);
+    g_settling = settling;
+}
+
+void settlePending() {
+    if (g_settling || pending().empty())
+        return;
+    g_settling = true;
+    const auto keys = std::move(pending());
+    pending().clear();
+    for (const auto &[p, id] : keys)
+        if (Control *c = control(p, id))
+            settle(*c);
+    g_settling = false;
+}
+
+} // namespace ui::detail
