@@ -114,6 +114,19 @@ void assessPoint(JudgedPoint &p, bool fromMeter, double reading, double shunt) {
             if (p.mode != 1 && b.known) {
                 // The current is the voltage over resistor 7's stored value.
                 const ShuntSpec *s = specs.findShunt(simulated);
+                ShuntSpec onBench;
+                if (s != nullptr && simulated) {
+                    // The bench knows the real resistor: the stored value is as
+                    // far from it as it is, whatever image the bench was given
+                    // or the module was calibrated with since.
+                    onBench = *s;
+                    onBench.tolerancePpm.reset();
+                    if (const std::optional<double> real = ortav::visa::benchModuleResistance(
+                            moduleResource(), modulePosition(), p.chan, 7);
+                        real && *real > 0.0 && std::isfinite(shunt))
+                        onBench.tolerancePpm = 1e6 * std::fabs(shunt / *real - 1.0);
+                    s = &onBench;
+                }
                 b = currentThroughShunt(b, reading, shunt, s);
                 if (s == nullptr)
                     b.unknownWhy = std::string(simulated ? "simulated " : "") +

@@ -208,6 +208,20 @@ std::optional<double> benchMultimeterNoise(const std::string &kind, const std::s
     return noise;
 }
 
+std::optional<double> benchModuleResistance(const std::string &carrier, int position, int channel,
+                                            int resistor) {
+    Table *t = table();
+    if (!t || !t->simulated)
+        return std::nullopt;
+    int (*resistanceOf)(const char *, int, int, int, double *) = nullptr;
+    if (!t->library.bind("ortavBench_moduleResistance", resistanceOf))
+        return std::nullopt;
+    double ohms = 0.0;
+    if (resistanceOf(carrier.c_str(), position, channel, resistor, &ohms) != 0)
+        return std::nullopt;
+    return ohms;
+}
+
 std::optional<std::string> benchError() {
     Table *t = table();
     if (!t || !t->simulated)

@@ -52,6 +52,11 @@ std::string benchName();
 // (position: a mezzanine meter's, 0 any); nullopt when not simulated or none there.
 std::optional<double> benchMultimeterNoise(const std::string &kind, const std::string &resource,
                                            int position);
+// The real value (ohms, series included) of resistor 1..18 of channel 1 or 2 of
+// the simulated module at that carrier resource and position; nullopt when not
+// simulated or no module there.
+std::optional<double> benchModuleResistance(const std::string &carrier, int position, int channel,
+                                            int resistor);
 // When simulated and the bench file named by ORTAV_BENCH is malformed: the message
 // ("file:line:column: problem"). The program must not start on such a bench.
 std::optional<std::string> benchError();

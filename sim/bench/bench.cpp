@@ -392,6 +392,21 @@ extern "C" int ortavBench_load(const char *path, char *message, int size) {
     }
 }
 
+extern "C" int ortavBench_moduleResistance(const char *carrier, int position, int channel,
+                                           int resistor, double *ohms) {
+    if (carrier == nullptr || ohms == nullptr || channel < 1 || channel > kChannels ||
+        resistor < 1 || resistor > kResistors)
+        return -1;
+    std::lock_guard<std::recursive_mutex> lock(benchMutex());
+    Carrier *c = bench().findCarrier(carrier);
+    const OrtavModule *m = c != nullptr ? c->module(position) : nullptr;
+    if (m == nullptr)
+        return -1;
+    const ChannelPhysics &p = m->config().channel[channel - 1];
+    *ohms = p.resistor[resistor - 1] + p.series;
+    return 0;
+}
+
 extern "C" int ortavBench_multimeterNoise(const char *kind, const char *resource, int position,
                                           double *noise) {
     static const std::pair<const char *, MultimeterKind> kinds[] = {

@@ -358,4 +358,10 @@ int ortavBench_load(const char *path, char *message, int size);
 // ("hpe1412" ... "tarnel") at that resource (and position, tarnel; 0: any):
 // 0, or -1 when the bench has none there. What its readings' uncertainty rests on.
 int ortavBench_multimeterNoise(const char *kind, const char *resource, int position, double *noise);
+// The real value of resistor 1..18 of channel 1 or 2 of the module at that
+// carrier resource and position, as a calibration measures it (the resistor
+// with the series resistance): 0, or -1 when the bench has no module there.
+// What the value the module stores for it is to be compared with.
+int ortavBench_moduleResistance(const char *carrier, int position, int channel, int resistor,
+                                double *ohms);
 }
