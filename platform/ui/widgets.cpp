@@ -2,12 +2,17 @@
 
 #include "internal.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QStaticText>
+#include <QStyle>
+#include <QStyledItemDelegate>
 
 namespace ui::detail {
 
@@ -108,7 +113,81 @@ private:
 };
 } // namespace
 
+// Cells drawn with their texts laid out once: Qt's own delegate shapes every
+// cell's text anew at every repaint, and a results table is repainted whole
+// with each row a run adds.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override {
+        QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
+        const QString text = o.text;
+        if (text.isEmpty() || (o.features & QStyleOptionViewItem::HasDecoration)) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        // The cell without its text (background, selection, focus), then the text.
+        o.text.clear();
+        const QWidget *w = o.widget;
+        QStyle *style = w != nullptr ? w->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &o, painter, w);
+        const QStaticText &st = laidOut(text, o.font);
+        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &o, w)
+                               .adjusted(kMargin, 0, -kMargin, 0);
+        const QSizeF size = st.size();
+        if (size.width() > area.width()) { // does not fit: Qt's own, elided
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const Qt::Alignment a = QStyle::visualAlignment(o.direction, o.displayAlignment);
+        qreal x = area.left();
+        if (a & Qt::AlignRight)
+            x = area.right() + 1 - size.width();
+        else if (a & Qt::AlignHCenter)
+            x = area.left() + (area.width() - size.width()) / 2;
+        qreal y = area.top() + (area.height() - size.height()) / 2;
+        if (a & Qt::AlignTop)
+            y = area.top();
+        else if (a & Qt::AlignBottom)
+            y = area.bottom() + 1 - size.height();
+        const bool selected = o.state & QStyle::State_Selected;
+        const QPalette::ColorGroup group = !(o.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (o.state & QStyle::State_Active) ? QPalette::Normal
+                                                                              : QPalette::Inactive;
+        painter->save();
+        painter->setPen(
+            o.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setFont(o.font);
+        painter->drawStaticText(QPointF(x, y), st);
+        painter->restore();
+    }
+
+private:
+    static constexpr int kMargin = 3; // as Qt's item views pad a cell's text
+    const QStaticText &laidOut(const QString &text, const QFont &font) const {
+        if (font != font_) {
+            cache_.clear();
+            font_ = font;
+        }
+        auto it = cache_.find(text);
+        if (it == cache_.end()) {
+            if (cache_.size() > 4096)
+                cache_.clear();
+            QStaticText st(text);
+            st.setTextFormat(Qt::PlainText);
+            st.prepare(QTransform(), font);
+            it = cache_.insert(text, st);
+        }
+        return it.value();
+    }
+    mutable QHash<QString, QStaticText> cache_;
+    mutable QFont font_;
+};
+
 Table::Table(QWidget *parent) : QTableWidget(parent), corner_(new QLabel(this)) {
+    setItemDelegate(new CellDelegate(this));
     setHorizontalHeader(new TableHeader(Qt::Horizontal, this));
     setVerticalHeader(new TableHeader(Qt::Vertical, this));
     corner_->setAlignment(Qt::AlignCenter);
