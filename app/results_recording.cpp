@@ -9,6 +9,7 @@
 #include "library.h"
 #include "p_ortav.h"
 #include "results_json.h"
+#include "time_text.h"
 #include "userint.h"
 #include "verification_run.h"
 #include "visa_library.h"
@@ -424,13 +425,9 @@ ortav::calib::CalibrationDue openModuleDueState() {
 }
 
 std::string dueText(const Due &due) {
-    std::tm tm{};
-    localtime_r(&due.due, &tm);
-    char date[16];
-    std::strftime(date, sizeof date, "%d.%m.%Y", &tm);
     return std::string(due.overdue ? "Калибровка просрочена: срок истёк "
                                    : "Срок калибровки истекает ") +
-           date;
+           ortav::text::localText(due.due, "%d.%m.%Y");
 }
 
 void moduleOpened() {

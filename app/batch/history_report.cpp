@@ -6,6 +6,7 @@
 #include "protocol_text.h"
 #include "results_json.h"
 #include "results_recording.h"
+#include "time_text.h"
 
 #include <QFileInfo>
 
@@ -20,11 +21,7 @@ using namespace ortav::results;
 namespace {
 
 std::string localDate(std::time_t t) {
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-    return text;
+    return ortav::text::localText(t, "%Y-%m-%d %H:%M:%S");
 }
 
 std::string number(double v) {

@@ -2,6 +2,7 @@
 
 #include "protocol_text.h"
 #include "results_csv.h"
+#include "time_text.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -40,11 +41,7 @@ std::string format(const char *fmt, double v) {
 }
 
 std::string localDate(std::time_t t) {
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%d.%m.%Y %H:%M:%S", &local);
-    return text;
+    return ortav::text::localText(t, "%d.%m.%Y %H:%M:%S");
 }
 
 const char *periodText(const std::string &period) {

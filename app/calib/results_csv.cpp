@@ -3,6 +3,7 @@
 #include "disk_sync.h"
 #include "protocol_text.h"
 #include "result_files.h"
+#include "time_text.h"
 
 #include <cerrno>
 #include <charconv>
@@ -23,11 +24,7 @@ std::string besideProtocol(const std::string &protocolPath, const char *extensio
 }
 
 std::string isoTime(std::time_t t) {
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    return text;
+    return ortav::text::localText(t, "%Y-%m-%dT%H:%M:%S");
 }
 
 namespace {

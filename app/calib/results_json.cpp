@@ -3,7 +3,7 @@
 #include "protocol_text.h"
 #include "result_files.h"
 #include "results_csv.h"
-#include "utc_text.h"
+#include "time_text.h"
 
 #include <cerrno>
 #include <cmath>

@@ -5,6 +5,7 @@
 #include "front_panel.h"
 #include "p_ortav.h"
 #include "result_files.h"
+#include "time_text.h"
 #include "userint.h"
 #include "verification_run.h"
 #include "visa_library.h"
@@ -12,8 +13,8 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
-#include <QImage>
 #include <QFile>
+#include <QImage>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPointer>
@@ -372,10 +373,7 @@ std::string verificationChartTitle(int mode) {
     if (position > 0)
         where += (where.empty() ? "" : ", ") + std::string("мезонин ") + std::to_string(position);
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char date[16];
-    std::strftime(date, sizeof date, "%d.%m.%Y", &local);
+    const std::string date = ortav::text::localText(now, "%d.%m.%Y");
     std::string t = caption(mode).toStdString() + "<br>";
     if (!where.empty())
         t += where + ", ";

@@ -13,6 +13,7 @@
 #include "results_recording.h"
 #include "run_certificate.h"
 #include "si.h"
+#include "time_text.h"
 #include "userint.h"
 #include "visa_library.h"
 
@@ -34,13 +35,11 @@ Observers<std::pair<const RunSummary *, bool>> &runObservers() {
 // The run's start to the second and 32 random bits: two runs never share one,
 // not even two started in the same second on two stands.
 std::string certificateNumber(std::time_t started) {
-    std::tm local{};
-    localtime_r(&started, &local);
-    char date[32];
-    std::strftime(date, sizeof date, "%Y%m%d-%H%M%S", &local);
+    const std::string date = ortav::text::localText(started, "%Y%m%d-%H%M%S");
     std::random_device random;
     char number[64];
-    std::snprintf(number, sizeof number, "ORTAV-%s-%08X", date, static_cast<unsigned>(random()));
+    std::snprintf(number, sizeof number, "ORTAV-%s-%08X", date.c_str(),
+                  static_cast<unsigned>(random()));
     return number;
 }
 

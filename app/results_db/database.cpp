@@ -1,6 +1,6 @@
 #include "database.h"
 
-#include "utc_text.h"
+#include "time_text.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -136,20 +136,14 @@ const QStringList kCalibrationColumns = {"run_id", "channel", "kind",
 
 } // namespace
 
-std::string utcText(std::time_t t) {
-    return ortav::text::utcText(t);
-}
-
 std::string localText(std::time_t t) {
     std::tm tm{};
     localtime_r(&t, &tm);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm);
     const long off = tm.tm_gmtoff;
     char zone[48];
     std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", off < 0 ? '-' : '+', std::labs(off) / 3600,
                   std::labs(off) % 3600 / 60);
-    return std::string(text) + zone;
+    return ortav::text::localText(t, "%Y-%m-%dT%H:%M:%S") + zone;
 }
 
 std::time_t fromUtcText(const std::string &text) {

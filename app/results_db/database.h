@@ -5,6 +5,7 @@
 
 #include "run_record.h"
 #include "target.h"
+#include "time_text.h"
 
 #include <QSqlDatabase>
 
@@ -16,7 +17,7 @@
 namespace ortav::results {
 
 // Times as the database holds them.
-std::string utcText(std::time_t t);   // "2026-12-10T09:53:10Z"
+using ortav::text::utcText;           // "2026-12-10T09:53:10Z"
 std::string localText(std::time_t t); // "2026-12-10T12:53:10+03:00"
 std::time_t fromUtcText(const std::string &text);
 
