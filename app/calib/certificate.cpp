@@ -1,6 +1,7 @@
 #include "certificate.h"
 
 #include "protocol_text.h"
+#include "result_files.h"
 #include "results_csv.h"
 #include "time_text.h"
 
@@ -12,11 +13,8 @@
 #include <QTextDocument>
 #include <QUrl>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <unistd.h>
 
 namespace ortav::calib {
 
@@ -170,33 +168,6 @@ void drawWatermark(QPainter &painter, const QRectF &page) {
     painter.restore();
 }
 
-// Writes the bytes beside the file and renames them over it: a reader never
-// sees half a certificate, and every write and the sync are checked.
-bool writeWhole(const std::string &path, const QByteArray &bytes, std::string &error) {
-    const std::string temp = path + ".part";
-    std::FILE *f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = std::fwrite(bytes.constData(), 1, bytes.size(), f) == std::size_t(bytes.size());
-    ok = ok && std::fflush(f) == 0;
-    ok = ok && fsync(fileno(f)) == 0;
-    const int writeErrno = errno;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-        error = path + ": " + std::strerror(writeErrno != 0 ? writeErrno : errno);
-        std::remove(temp.c_str());
-        return false;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = path + ": " + std::strerror(errno);
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 const char *certificatePointVerdict(const JudgedPoint &p) {
@@ -282,7 +253,12 @@ bool writeCertificate(const std::string &path, const CertificateInput &in, std::
             return false;
         }
     }
-    return writeWhole(path, bytes, error);
+    // A reader never sees half a certificate.
+    if (int why = 0; !replaceWhole(path, std::string_view(bytes.constData(), bytes.size()), &why)) {
+        error = path + ": " + reasonText(why);
+        return false;
+    }
+    return true;
 }
 
 } // namespace ortav::calib

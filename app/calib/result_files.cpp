@@ -3,6 +3,7 @@
 #include "file_kind.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -103,6 +104,39 @@ bool appendWhole(int fd, std::string_view bytes, int *error) {
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+bool replaceWhole(const std::string &path, std::string_view bytes, int *error) {
+    const std::string temp = path + ".part";
+    if (!regularOrAbsent(path) || !regularOrAbsent(temp)) {
+        set(error, kNotRegularFile);
+        return false;
+    }
+    const int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) {
+        set(error, errno);
+        return false;
+    }
+    int why = 0;
+    bool ok = appendWhole(fd, bytes, &why);
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        why = errno;
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        why = errno;
+    }
+    if (!ok) {
+        std::remove(temp.c_str());
+        set(error, why);
+    }
+    return ok;
 }
 
 } // namespace ortav::calib

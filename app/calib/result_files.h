@@ -30,4 +30,9 @@ int openForAppend(const char *path, int *error = nullptr);
 // written; otherwise a piece cut short is taken back. False with *error set.
 bool appendWhole(int fd, std::string_view bytes, int *error = nullptr);
 
+// Replaces the file with the bytes: written beside it, synced, and renamed over
+// it, so that a reader never sees half of it. Both names must be regular files
+// or absent. False with *error set; the file is then as it was.
+bool replaceWhole(const std::string &path, std::string_view bytes, int *error = nullptr);
+
 } // namespace ortav::calib

@@ -5,12 +5,9 @@
 #include "results_csv.h"
 #include "time_text.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace ortav::calib {
 
@@ -215,42 +212,15 @@ std::string summaryJson(const RunSummary &s) {
 }
 
 bool writeSummaryJson(const std::string &path, const RunSummary &s, int *error) {
-    const auto fail = [error](int why) {
-        if (error != nullptr)
-            *error = why;
-        return false;
-    };
-    if (!regularOrAbsent(path))
-        return fail(kNotRegularFile);
-    const std::string temp = path + ".part";
-    if (!regularOrAbsent(temp))
-        return fail(kNotRegularFile);
-    const int fd =
-        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (fd < 0)
-        return fail(errno);
-    const std::string text = summaryJson(s);
     int why = 0;
-    bool ok = appendWhole(fd, text, &why);
-    if (ok && ::fsync(fd) != 0) {
-        ok = false;
-        why = errno;
-    }
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        why = errno;
-    }
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        why = errno;
-    }
-    if (!ok) {
-        // An earlier summary must not stand for this run: gone is better than stale.
-        std::remove(temp.c_str());
+    if (replaceWhole(path, summaryJson(s), &why))
+        return true;
+    // An earlier summary must not stand for this run: gone is better than stale.
+    if (why != kNotRegularFile)
         std::remove(path.c_str());
-        return fail(why);
-    }
-    return true;
+    if (error != nullptr)
+        *error = why;
+    return false;
 }
 
 } // namespace ortav::calib

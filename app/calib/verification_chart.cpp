@@ -11,9 +11,9 @@
 #include "visa_library.h"
 
 #include <QAreaSeries>
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
-#include <QFile>
 #include <QImage>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -405,14 +405,21 @@ bool saveVerificationChart(const char *pngPath, int mode, std::string *why) {
             *why = "no chart to draw";
         return false;
     }
-    QFile file(QString::fromUtf8(pngPath));
-    bool saved = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    saved = saved && image.save(&file, "PNG");
-    saved = saved && file.flush() && file.error() == QFileDevice::NoError;
-    if (!saved && why != nullptr)
-        *why = file.errorString().toStdString();
-    file.close();
-    return saved;
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        if (why != nullptr)
+            *why = "the chart cannot be encoded as PNG";
+        return false;
+    }
+    // Synced and in whole, as every result: never half a picture.
+    if (int error = 0;
+        !replaceWhole(pngPath, std::string_view(png.constData(), png.size()), &error)) {
+        if (why != nullptr)
+            *why = reasonText(error);
+        return false;
+    }
+    return true;
 }
 
 QImage verificationChartImage(int mode) {

@@ -1,5 +1,6 @@
 // The machine-readable results beside the protocol: the CSV rows and the JSON
 // summary.
+#include "result_files.h"
 #include "results_csv.h"
 #include "results_json.h"
 
@@ -14,6 +15,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace ortav::calib;
@@ -248,4 +250,26 @@ TEST(ResultsFiles, SummaryReplacesTheEarlierOneWhole) {
 
 TEST(ResultsFiles, JsonStringEscapesControlsAndKeepsUtf8) {
     EXPECT_EQ(jsonString("a\\b\t\x01я"), "\"a\\\\b\\t\\u0001я\"");
+}
+
+// A file replaced whole: the new bytes, or on a refusal the old ones, never a
+// mixture; a FIFO in the way is refused at once instead of blocking the open.
+TEST(ResultsFiles, ReplacedWholeOrLeftAsItWas) {
+    TempDir dir;
+    const std::string path = dir.file("summary.json");
+    int error = 0;
+    ASSERT_TRUE(replaceWhole(path, "first\n", &error)) << reasonText(error);
+    ASSERT_TRUE(replaceWhole(path, "second\n", &error)) << reasonText(error);
+    EXPECT_EQ(readAll(path), "second\n");
+    EXPECT_NE(access((path + ".part").c_str(), F_OK), 0); // nothing left beside it
+
+    ASSERT_EQ(mkfifo((path + ".part").c_str(), 0600), 0);
+    EXPECT_FALSE(replaceWhole(path, "third\n", &error));
+    EXPECT_EQ(error, kNotRegularFile);
+    EXPECT_EQ(readAll(path), "second\n");
+
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(replaceWhole(fifo, "x", &error));
+    EXPECT_EQ(error, kNotRegularFile);
 }
