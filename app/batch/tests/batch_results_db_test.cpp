@@ -46,26 +46,10 @@ using namespace ortav::results;
 
 namespace {
 
-// One ORTAV (version 2) and the mezzanine multimeter beside it on a VXI carrier;
-// `module` adds keys to the ORTAV, `meter` to the multimeter.
 std::string bench(const std::string &module = "", const std::string &meter = "") {
-    return "name: history test\n"
-           "resources:\n"
-           "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D,"
-           " mainframe_la: 0, la: 8}\n"
-           "carriers:\n"
-           "  - resource: VXI0::8::INSTR\n"
-           "    positions:\n"
-           "      1: {type: ortav, hw_version: 2" +
-           (module.empty() ? "" : ", " + module) +
-           "}\n"
-           "      3: 32\n"
-           "multimeters:\n"
-           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3" +
-           (meter.empty() ? "" : ", " + meter) + "}\n";
+    return batchtest::oneModuleBench("history test", module, meter);
 }
-// The stored image is off the real resistors by up to 1 %: points fail.
-const std::string kStaleImage = "eeprom: {image: valid, deviation: 0.01, seed: 5}";
+using batchtest::kStaleImage;
 // A meter whose readings are worth something less than exact: U is not 0.
 const std::string kNoisyMeter = "noise: 2e-5";
 

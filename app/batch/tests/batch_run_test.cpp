@@ -52,32 +52,15 @@ using namespace ortav::calib;
 
 namespace {
 
-// One ORTAV (version 2, ideal resistors and a true image) and the mezzanine
-// multimeter beside it on a VXI carrier. `module` adds keys to the ORTAV,
-// `meter` to the multimeter.
+// One ORTAV (version 2, ideal resistors and a true image) and its multimeter.
 std::string bench(const std::string &module = "", const std::string &meter = "") {
-    return std::string("name: batch test\n"
-                       "resources:\n"
-                       "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D,"
-                       " mainframe_la: 0, la: 8}\n"
-                       "carriers:\n"
-                       "  - resource: VXI0::8::INSTR\n"
-                       "    positions:\n"
-                       "      1: {type: ortav") +
-           (module.find("hw_version") == std::string::npos ? ", hw_version: 2" : "") +
-           (module.empty() ? "" : ", " + module) +
-           "}\n"
-           "      3: 32\n"
-           "multimeters:\n"
-           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3" +
-           (meter.empty() ? "" : ", " + meter) + "}\n";
+    return batchtest::oneModuleBench("batch test", module, meter);
 }
 const std::string kDeadSource = "faults: {dead_source: [2]}";
 // Writes to the channel register fail: the module opens with a warning and
 // refuses every output.
 const std::string kBrokenChannel = "faults: {access: [{register: 0x0A, on: write}]}";
-// The stored image is off the real resistors by up to 1 %: points fail in both modes.
-const std::string kStaleImage = "eeprom: {image: valid, deviation: 0.01, seed: 5}";
+using batchtest::kStaleImage;
 
 using batchtest::jsonText;
 using batchtest::readAll;

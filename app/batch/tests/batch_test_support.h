@@ -50,6 +50,31 @@ inline Result captured(const Main &main, std::vector<std::string> args) {
 
 // The file's bytes; empty when it is missing or not a regular file (a FIFO
 // would hold the test).
+// The benches of the headless runs: one ORTAV (version 2 unless `module`
+// says) and the mezzanine multimeter beside it on a VXI carrier. `module`
+// adds keys to the ORTAV, `meter` to the multimeter.
+inline std::string oneModuleBench(const std::string &name, const std::string &module = "",
+                                  const std::string &meter = "") {
+    return "name: " + name +
+           "\n"
+           "resources:\n"
+           "  - {name: VXI0::8::INSTR, slot: 2, manufacturer: 0xC5B, model: 0x10D,"
+           " mainframe_la: 0, la: 8}\n"
+           "carriers:\n"
+           "  - resource: VXI0::8::INSTR\n"
+           "    positions:\n"
+           "      1: {type: ortav" +
+           (module.find("hw_version") == std::string::npos ? ", hw_version: 2" : "") +
+           (module.empty() ? "" : ", " + module) +
+           "}\n"
+           "      3: 32\n"
+           "multimeters:\n"
+           "  - {kind: tarnel, resource: VXI0::8::INSTR, position: 3" +
+           (meter.empty() ? "" : ", " + meter) + "}\n";
+}
+// The stored image is off the real resistors by up to 1 %: points fail in both modes.
+inline const std::string kStaleImage = "eeprom: {image: valid, deviation: 0.01, seed: 5}";
+
 inline std::string readAll(const QString &path) {
     if (!QFileInfo(path).isFile())
         return {};
