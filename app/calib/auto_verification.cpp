@@ -151,7 +151,8 @@ void endedShort(PassEnd why) {
     }
 }
 
-// The closing line: the verdict, or how many points were not measured.
+// The closing line: the verdict, or how many points were not measured; shown
+// once it is on the disk.
 void closing() {
     const RunSummary &run = lastVerificationRun();
     const int notMeasured = static_cast<int>(run.skipped.size());
@@ -162,13 +163,16 @@ void closing() {
         const std::string screen = formatProtocol(
             povFailed ? kClosingFailedSkippedScreen : kClosingSkippedScreen, notMeasured, planned);
         WriteLOG(logFile, "%s\n", text.c_str());
-        MessagePopup("ORTAV", screen.c_str());
+        if (protocolOnDisk())
+            MessagePopup("ORTAV", screen.c_str());
     } else if (povFailed) {
         WriteLOG(logFile, "%s\n", kClosingFailed);
-        MessagePopup("ORTAV", kClosingFailed);
+        if (protocolOnDisk())
+            MessagePopup("ORTAV", kClosingFailed);
     } else {
         WriteLOG(logFile, "%s\n", kClosingPassed);
-        MessagePopup("ORTAV", kClosingPassedScreen);
+        if (protocolOnDisk())
+            MessagePopup("ORTAV", kClosingPassedScreen);
     }
     povFailed = 0;
 }
@@ -193,8 +197,8 @@ int run() {
         if (end == PassEnd::Early)
             return status;
     }
-    // The last point's line may have been lost too.
-    if (resultsLost()) {
+    // The last points' lines may have been lost too.
+    if (!protocolOnDisk() || resultsLost()) {
         endedShort(PassEnd::Unrecorded);
         return 0;
     }

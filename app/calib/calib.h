@@ -47,6 +47,9 @@ int autoVerification();
 
 int WriteLOG(int file, const char *format, ...) __attribute__((format(printf, 2, 3)));
 int SetupChlp(int *file, const char *name);
+// Waits until the protocol lines and results rows written so far are on the
+// disk; false (and the operator told) when a sync failed. Before a verdict.
+bool protocolOnDisk();
 // An automatic run holds the protocol file's lock from its start to its end
 // (manual lines take it for each line); false: another run writes to the file.
 bool lockProtocolForRun();

@@ -1,17 +1,26 @@
 #include "disk_sync.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace ortav::calib {
 
 namespace {
+
+// Lines handed over within this time share one sync per file: a run writes a
+// protocol line and a results row every few tens of milliseconds, and a sync
+// each costs more processor time than the rest of the point.
+constexpr auto kGather = std::chrono::milliseconds(250);
 
 class Syncer {
 public:
@@ -48,7 +57,20 @@ public:
 
     bool wait(int *error) {
         std::unique_lock<std::mutex> g(lock_);
+        ++waiting_;
+        wake_.notify_all(); // no more gathering: somebody needs it on the disk now
         done_.wait(g, [this] { return pending_.empty() && !busy_; });
+        --waiting_;
+        return told(error);
+    }
+
+    bool failedSoFar(int *error) {
+        std::lock_guard<std::mutex> g(lock_);
+        return told(error);
+    }
+
+private:
+    bool told(int *error) {
         const bool ok = failed_ == 0;
         if (!ok && error != nullptr)
             *error = failed_;
@@ -56,23 +78,38 @@ public:
         return ok;
     }
 
-private:
+    // One sync per file: duplicates of the same file's descriptors are synced once.
+    static int syncEach(const std::vector<int> &batch) {
+        std::vector<std::pair<dev_t, ino_t>> done;
+        int failed = 0;
+        for (int fd : batch) {
+            struct stat st {};
+            const bool known = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+            const std::pair<dev_t, ino_t> file{st.st_dev, st.st_ino};
+            if (known && std::find(done.begin(), done.end(), file) != done.end())
+                continue;
+            if (::fdatasync(fd) != 0 && failed == 0)
+                failed = errno;
+            if (known)
+                done.push_back(file);
+        }
+        return failed;
+    }
+
     void run() {
         std::unique_lock<std::mutex> g(lock_);
         for (;;) {
             wake_.wait(g, [this] { return stopping_ || !pending_.empty(); });
             if (pending_.empty())
                 return; // stopping, and all synced
+            wake_.wait_for(g, kGather, [this] { return stopping_ || waiting_ > 0; });
             std::vector<int> batch;
             batch.swap(pending_);
             busy_ = true;
             g.unlock();
-            int failed = 0;
-            for (int fd : batch) {
-                if (::fdatasync(fd) != 0 && failed == 0)
-                    failed = errno;
+            const int failed = syncEach(batch);
+            for (int fd : batch)
                 ::close(fd);
-            }
             g.lock();
             busy_ = false;
             if (failed_ == 0)
@@ -85,6 +122,7 @@ private:
     std::condition_variable wake_, done_;
     std::vector<int> pending_;
     bool busy_ = false, stopping_ = false;
+    int waiting_ = 0;
     int failed_ = 0; // the first failed sync's errno since the last wait
     std::thread worker_;
 };
@@ -98,6 +136,10 @@ Syncer &syncer() {
 
 bool waitForDisk(int *error) {
     return syncer().wait(error);
+}
+
+bool syncedSoFar(int *error) {
+    return syncer().failedSoFar(error);
 }
 
 bool syncInBackground(int fd) {

@@ -2,6 +2,8 @@
 // the text box LOG of the popup CHLP.
 #include "calib.h"
 
+#include "disk_sync.h"
+
 #include "front_panel.h"
 #include "p_ortav.h"
 #include "protocol_file.h"
@@ -83,6 +85,14 @@ int WriteLOG(int file, const char *format, ...) {
     status = SetCtrlAttribute(chlpPanel, CHLP_LOG, ATTR_FIRST_VISIBLE_LINE,
                               std::max(0, lines - visible));
     return status;
+}
+
+bool protocolOnDisk() {
+    int why = 0;
+    if (ortav::calib::waitForDisk(&why))
+        return true;
+    resultNotRecorded(logFileName, why);
+    return false;
 }
 
 int SetupChlp(int *file, const char *name) {

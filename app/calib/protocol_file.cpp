@@ -32,9 +32,9 @@ bool writeProtocol(int handle, std::string_view utf8, int *error) {
             *error = EBADF;
         return false;
     }
-    // The line before is on the disk before this one is written.
+    // A sync of the lines before that failed is told with this one.
     int synced = 0;
-    const bool ok = waitForDisk(&synced);
+    const bool ok = syncedSoFar(&synced);
     if (!appendWhole(handle, protocolBytes(utf8), error))
         return false;
     if (!syncInBackground(handle)) {

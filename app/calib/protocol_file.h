@@ -1,7 +1,8 @@
 // The protocol file: opened for appending (never truncated), written in code
 // page 1251 with CR LF line ends. Every piece is in the file when the call
-// returns and on the disk before the next piece is written (disk_sync.h), so a
-// crash or a power cut in the middle of a run loses no judged point.
+// returns, so a crash of the program loses no judged point, and on the disk
+// within a quarter of a second (disk_sync.h); a run waits for it before it
+// reports its verdict.
 #pragma once
 
 #include <string>
@@ -14,7 +15,7 @@ namespace ortav::calib {
 int openProtocol(const char *path, int *error = nullptr);
 // Converts UTF-8 text to code page 1251, each line feed to CR LF, writes it at
 // the end of the file, whole or not at all, and has it synced to the disk.
-// False when the write failed, or the sync of the piece before (*error says why).
+// False when the write failed, or a sync of the pieces before (*error says why).
 bool writeProtocol(int handle, std::string_view utf8, int *error = nullptr);
 // An exclusive lock on the file, taken at once or not at all: another run that
 // writes to the same file holds it. Released by unlockProtocol or closing.

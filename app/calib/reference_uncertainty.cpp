@@ -49,9 +49,13 @@ UncertaintySettings &uncertaintySettings() {
 std::string meterSpecsPath() {
     if (const char *set = std::getenv("ORTAV_METERS"); set != nullptr && *set != '\0')
         return set;
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return (exe.parent_path().parent_path() / "share" / "p_ortav" / "meters.yaml").string();
+    // The program does not move: looked up once, not at every point.
+    static const std::string beside = [] {
+        std::error_code ec;
+        const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+        return (exe.parent_path().parent_path() / "share" / "p_ortav" / "meters.yaml").string();
+    }();
+    return beside;
 }
 
 const MeterSpecs &meterSpecs(std::string *error) {

@@ -279,6 +279,13 @@ Table *tableOf(int p, int id) {
     return static_cast<Table *>(c->widget.data());
 }
 
+// For filling a table's rows and cells: a scroll to its newest row, set at
+// every point of a run, stays for the next frame.
+Table *rowsOf(int p, int id) {
+    KeepPending keep;
+    return tableOf(p, id);
+}
+
 } // namespace
 
 void buildControl(Panel &p, Control &c) {
@@ -489,7 +496,7 @@ int SetCtrlVal(int p, int id, double value) {
         c = ctrl(p, id, &err);
         if (c == nullptr)
             return err;
-        if (numeric(*c) && displayDeferred()) {
+        if ((numeric(*c) || c->spec.kind == CTRL_PROGRESS) && displayDeferred()) {
             if (!std::isfinite(value))
                 return UIE_BAD_VALUE;
             deferNumber(*c, value);
@@ -516,7 +523,8 @@ int SetCtrlVal(int p, int id, double value) {
         return 0;
     case CTRL_PROGRESS: {
         auto *b = static_cast<QProgressBar *>(w);
-        b->setValue(std::clamp(static_cast<int>(value), b->minimum(), b->maximum()));
+        b->setValue(static_cast<int>(std::clamp(value, static_cast<double>(b->minimum()),
+                                                static_cast<double>(b->maximum()))));
         return 0;
     }
     case CTRL_RING:
@@ -547,10 +555,20 @@ int SetCtrlVal(int p, int id, int value) {
 
 int SetCtrlVal(int p, int id, const char *value) {
     int err = 0;
-    Control *c = ctrl(p, id, &err);
-    if (c == nullptr)
-        return err;
+    Control *c = nullptr;
     QString text = QString::fromUtf8(value != nullptr ? value : "");
+    {
+        KeepPending keep;
+        c = ctrl(p, id, &err);
+        if (c == nullptr)
+            return err;
+        // A run's progress line, new at every point.
+        if (c->spec.kind == CTRL_TEXT_MSG && displayDeferred()) {
+            deferText(*c, text);
+            return 0;
+        }
+    }
+    settleControl(*c);
     switch (c->spec.kind) {
     case CTRL_STRING:
     case CTRL_STRING_INDICATOR:
@@ -691,6 +709,14 @@ int SetCtrlAttribute(int p, int id, int attribute, int value) {
         // A log scrolled to its end after each line: scrolled once its lines are in.
         if (attribute == ATTR_FIRST_VISIBLE_LINE && c->spec.kind == CTRL_TEXT_BOX &&
             displayDeferred()) {
+            deferFirstLine(*c, value);
+            return 0;
+        }
+        // So is a results table scrolled to its newest row.
+        if (attribute == ATTR_FIRST_VISIBLE_ROW && c->spec.kind == CTRL_TABLE &&
+            displayDeferred()) {
+            if (value < 1 || value > static_cast<Table *>(c->widget.data())->rowCount())
+                return UIE_BAD_INDEX;
             deferFirstLine(*c, value);
             return 0;
         }
@@ -887,11 +913,20 @@ int GetCtrlAttribute(int p, int id, int attribute, std::string &value) {
 
 int SetActiveCtrl(int p, int id) {
     int err = 0;
-    Control *c = ctrl(p, id, &err);
+    Control *c = nullptr;
+    {
+        // A run gives the focus back to the control that has it at every
+        // point; its value set meanwhile may wait for the next frame.
+        KeepPending keep;
+        c = ctrl(p, id, &err);
+    }
     if (c == nullptr)
         return err;
     Panel *pp = panel(p);
     pp->activeCtrl = id;
+    if (c->widget->window()->focusWidget() == c->widget)
+        return 0; // has it, or will have it when its window is active again
+    settleControl(*c);
     c->widget->setFocus(Qt::OtherFocusReason);
     return 0;
 }
@@ -1049,12 +1084,13 @@ bool cellOk(Table *t, Point cell) {
     return cell.x >= 1 && cell.y >= 1 && cell.x <= t->columnCount() && cell.y <= t->rowCount();
 }
 int precisionOf(int p, int id) {
+    KeepPending keep;
     return control(p, id)->spec.precision;
 }
 } // namespace
 
 int InsertTableRows(int p, int id, int index, int count) {
-    Table *t = tableOf(p, id);
+    Table *t = rowsOf(p, id);
     if (t == nullptr)
         return UIE_BAD_CONTROL;
     if (count < 0)
@@ -1067,7 +1103,7 @@ int InsertTableRows(int p, int id, int index, int count) {
 }
 
 int GetNumTableRows(int p, int id, int *count) {
-    Table *t = tableOf(p, id);
+    Table *t = rowsOf(p, id);
     if (t == nullptr)
         return UIE_BAD_CONTROL;
     *count = t->rowCount();
@@ -1095,7 +1131,7 @@ int GetActiveTableCell(int p, int id, Point *cell) {
 }
 
 int SetTableCellVal(int p, int id, Point cell, double value) {
-    Table *t = tableOf(p, id);
+    Table *t = rowsOf(p, id);
     if (t == nullptr)
         return UIE_BAD_CONTROL;
     if (!cellOk(t, cell))
@@ -1105,7 +1141,7 @@ int SetTableCellVal(int p, int id, Point cell, double value) {
 }
 
 int SetTableCellVal(int p, int id, Point cell, const char *value) {
-    Table *t = tableOf(p, id);
+    Table *t = rowsOf(p, id);
     if (t == nullptr)
         return UIE_BAD_CONTROL;
     if (!cellOk(t, cell))
@@ -1152,7 +1188,7 @@ int GetTableCellVal(int p, int id, Point cell, std::string &value) {
 }
 
 int SetTableCellAttribute(int p, int id, Point cell, int attribute, int value) {
-    Table *t = tableOf(p, id);
+    Table *t = rowsOf(p, id);
     if (t == nullptr)
         return UIE_BAD_CONTROL;
     if (!cellOk(t, cell))

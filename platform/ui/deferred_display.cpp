@@ -1,14 +1,18 @@
 // Values a long run sets at every point, put in their widgets once a frame.
 #include "internal.h"
 #include "userint.h"
+#include "widgets.h"
 
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -35,12 +39,19 @@ void settle(Control &c) {
         c.pendingNumber.reset();
         c.pendingLines.clear();
         c.pendingFirstLine.reset();
+        c.pendingText.reset();
         return;
     }
     QSignalBlocker block(c.widget.data());
-    if (c.pendingNumber) {
+    if (c.pendingNumber && c.spec.kind == CTRL_PROGRESS)
+        static_cast<QProgressBar *>(c.widget.data())
+            ->setValue(static_cast<int>(*c.pendingNumber));
+    else if (c.pendingNumber)
         static_cast<QDoubleSpinBox *>(c.widget.data())->setValue(*c.pendingNumber);
-        c.pendingNumber.reset();
+    c.pendingNumber.reset();
+    if (c.pendingText) {
+        static_cast<QLabel *>(c.widget.data())->setText(*c.pendingText);
+        c.pendingText.reset();
     }
     if (!c.pendingLines.isEmpty()) {
         auto *t = static_cast<QPlainTextEdit *>(c.widget.data());
@@ -55,12 +66,17 @@ void settle(Control &c) {
         }
         c.pendingLines.clear();
     }
-    if (c.pendingFirstLine) {
+    if (c.pendingFirstLine && c.spec.kind == CTRL_TABLE) {
+        auto *t = static_cast<Table *>(c.widget.data());
+        if (*c.pendingFirstLine <= t->rowCount())
+            t->scrollTo(t->model()->index(*c.pendingFirstLine - 1, 0),
+                        QAbstractItemView::PositionAtTop);
+    } else if (c.pendingFirstLine) {
         static_cast<QPlainTextEdit *>(c.widget.data())
             ->verticalScrollBar()
             ->setValue(*c.pendingFirstLine);
-        c.pendingFirstLine.reset();
     }
+    c.pendingFirstLine.reset();
 }
 } // namespace
 
@@ -81,6 +97,13 @@ bool keepingPending() {
 // As QDoubleSpinBox::setValue keeps it: rounded to the decimals shown, then
 // bounded, so that reading it back gives what the widget will hold.
 void deferNumber(Control &c, double value) {
+    if (c.spec.kind == CTRL_PROGRESS) {
+        const auto *b = static_cast<const QProgressBar *>(c.widget.data());
+        c.pendingNumber = std::trunc(std::clamp(value, static_cast<double>(b->minimum()),
+                                                static_cast<double>(b->maximum())));
+        remember(c);
+        return;
+    }
     const auto *n = static_cast<const QDoubleSpinBox *>(c.widget.data());
     const double rounded = QString::number(value, 'f', n->decimals()).toDouble();
     c.pendingNumber = std::clamp(rounded, n->minimum(), n->maximum());
@@ -92,13 +115,18 @@ void deferLine(Control &c, const QString &line) {
     remember(c);
 }
 
+void deferText(Control &c, const QString &text) {
+    c.pendingText = text;
+    remember(c);
+}
+
 void deferFirstLine(Control &c, int line) {
     c.pendingFirstLine = line;
     remember(c);
 }
 
 void settleControl(Control &c) {
-    if (!c.pendingNumber && c.pendingLines.isEmpty() && !c.pendingFirstLine)
+    if (!c.pendingNumber && c.pendingLines.isEmpty() && !c.pendingFirstLine && !c.pendingText)
         return;
     auto &p = pending();
     p.erase(std::remove(p.begin(), p.end(), std::pair<int, int>{c.panel, c.id}), p.end());

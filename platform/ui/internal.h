@@ -36,11 +36,12 @@ struct Control {
     std::vector<int> itemValues; // rings and list boxes
     std::vector<int> sheets;     // tab control: sheet panels in tab order
     // While redraws are paced (deferred_display.cpp): a number, or lines
-    // appended to a text box and where it scrolls to, not yet put in the
+    // appended to a text box and where it or a table scrolls to, not yet put in the
     // widget. The toolkit's calls see them as if they were.
     std::optional<double> pendingNumber;
     QStringList pendingLines;
     std::optional<int> pendingFirstLine;
+    std::optional<QString> pendingText; // a text message's
 };
 
 struct MenuBar {
@@ -124,6 +125,7 @@ struct KeepPending {
 bool keepingPending();
 void deferNumber(Control &c, double value);
 void deferLine(Control &c, const QString &line);
+void deferText(Control &c, const QString &text);
 void deferFirstLine(Control &c, int line);
 // Puts every pending value in its widget; or those of one control.
 void settlePending();

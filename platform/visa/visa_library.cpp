@@ -41,6 +41,10 @@ struct Table {
     decltype(&::viDisableEvent) disableEvent = nullptr;
     decltype(&::viDiscardEvents) discardEvents = nullptr;
     decltype(&::viWaitOnEvent) waitOnEvent = nullptr;
+    // The simulated bench's own, asked at every judged point: looked up once.
+    int (*benchNoise)(const char *, const char *, int, double *) = nullptr;
+    int (*benchResistance)(const char *, int, int, int, double *) = nullptr;
+    bool benchLooked = false;
 };
 
 std::recursive_mutex &stateMutex() {
@@ -194,13 +198,25 @@ std::string benchName() {
     return buf;
 }
 
+namespace {
+Table &benchPoints(Table &t) {
+    std::lock_guard lock(stateMutex());
+    if (!t.benchLooked) {
+        t.library.bind("ortavBench_multimeterNoise", t.benchNoise);
+        t.library.bind("ortavBench_moduleResistance", t.benchResistance);
+        t.benchLooked = true;
+    }
+    return t;
+}
+} // namespace
+
 std::optional<double> benchMultimeterNoise(const std::string &kind, const std::string &resource,
                                            int position) {
     Table *t = table();
     if (!t || !t->simulated)
         return std::nullopt;
-    int (*noiseOf)(const char *, const char *, int, double *) = nullptr;
-    if (!t->library.bind("ortavBench_multimeterNoise", noiseOf))
+    const auto noiseOf = benchPoints(*t).benchNoise;
+    if (noiseOf == nullptr)
         return std::nullopt;
     double noise = 0.0;
     if (noiseOf(kind.c_str(), resource.c_str(), position, &noise) != 0)
@@ -213,8 +229,8 @@ std::optional<double> benchModuleResistance(const std::string &carrier, int posi
     Table *t = table();
     if (!t || !t->simulated)
         return std::nullopt;
-    int (*resistanceOf)(const char *, int, int, int, double *) = nullptr;
-    if (!t->library.bind("ortavBench_moduleResistance", resistanceOf))
+    const auto resistanceOf = benchPoints(*t).benchResistance;
+    if (resistanceOf == nullptr)
         return std::nullopt;
     double ohms = 0.0;
     if (resistanceOf(carrier.c_str(), position, channel, resistor, &ohms) != 0)
