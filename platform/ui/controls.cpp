@@ -762,7 +762,7 @@ int SetCtrlAttribute(int p, int id, int attribute, int value) {
             return UIE_BAD_ATTRIBUTE;
         if (value < 1 || value > t->rowCount())
             return UIE_BAD_INDEX;
-        t->scrollTo(t->model()->index(value - 1, 0), QAbstractItemView::PositionAtTop);
+        t->showRowAtTop(value - 1);
         return 0;
     }
     case ATTR_FIRST_VISIBLE_LINE: {

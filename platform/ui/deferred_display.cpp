@@ -69,8 +69,7 @@ void settle(Control &c) {
     if (c.pendingFirstLine && c.spec.kind == CTRL_TABLE) {
         auto *t = static_cast<Table *>(c.widget.data());
         if (*c.pendingFirstLine <= t->rowCount())
-            t->scrollTo(t->model()->index(*c.pendingFirstLine - 1, 0),
-                        QAbstractItemView::PositionAtTop);
+            t->showRowAtTop(*c.pendingFirstLine - 1);
     } else if (c.pendingFirstLine) {
         static_cast<QPlainTextEdit *>(c.widget.data())
             ->verticalScrollBar()

@@ -201,6 +201,12 @@ Table::Table(QWidget *parent) : QTableWidget(parent), corner_(new QLabel(this)) 
     verticalHeader()->setHighlightSections(false);
 }
 
+void Table::showRowAtTop(int row) {
+    // The scroll range follows inserted rows only once they are laid out.
+    doItemsLayout();
+    scrollTo(model()->index(row, 0), QAbstractItemView::PositionAtTop);
+}
+
 void Table::setCornerText(const QString &text) {
     corner_->setText(text);
     placeCorner();

@@ -60,6 +60,8 @@ public:
     explicit Table(QWidget *parent);
     void setCornerText(const QString &text);
     QString cornerText() const { return corner_->text(); }
+    // Scrolls row (from 0) to the top, rows inserted just before included.
+    void showRowAtTop(int row);
 
 protected:
     void resizeEvent(QResizeEvent *e) override;

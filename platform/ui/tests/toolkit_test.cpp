@@ -9,6 +9,8 @@
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QLabel>
+#include <QProgressBar>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -412,6 +414,55 @@ private slots:
         // Unpaced, values go straight in.
         SetCtrlVal(p, M_NUM, 3.0);
         QCOMPARE(n->value(), 3.0);
+    }
+
+    // Paced, a run's progress (bar and line) and the scroll to a results
+    // table's newest row wait for the frame too; filling the table's rows
+    // keeps the scroll waiting, reading it puts it in first.
+    void pacedProgressAndTableScrollLandAtTheFrame() {
+        const int q = NewPanel(0, "Ход", 0, 0, 200, 300);
+        const int bar = NewCtrl(q, CTRL_PROGRESS, "", 10, 10);
+        const int line = NewCtrl(q, CTRL_TEXT_MSG, "", 40, 10);
+        DisplayPanel(q);
+        ProcessSystemEvents();
+        auto *b = qobject_cast<QProgressBar *>(ui::detail::control(q, bar)->widget.data());
+        auto *l = qobject_cast<QLabel *>(ui::detail::control(q, line)->widget.data());
+        const int table = M_TABLE;
+        auto *t = qobject_cast<QTableWidget *>(ui::detail::control(p, table)->widget.data());
+        QVERIFY(b != nullptr && l != nullptr && t != nullptr);
+        SetCtrlAttribute(q, bar, ATTR_MAX_VALUE, 10);
+        SetCtrlVal(q, bar, 0.0);
+        DefaultCtrl(p, table);
+        int rows = 0;
+        GetNumTableRows(p, table, &rows);
+        InsertTableRows(p, table, -1, 40 - rows);
+        SetRedrawInterval(60000);
+        QCOMPARE(SetCtrlVal(q, bar, 1e300), 0); // bounded, like the bar itself
+        QCOMPARE(SetCtrlVal(q, line, "точка 3 из 10"), 0);
+        QCOMPARE(SetCtrlAttribute(p, table, ATTR_FIRST_VISIBLE_ROW, 41),
+                 static_cast<int>(UIE_BAD_INDEX));
+        QCOMPARE(SetCtrlAttribute(p, table, ATTR_FIRST_VISIBLE_ROW, 30), 0);
+        InsertTableRows(p, table, -1, 1);
+        SetTableCellVal(p, table, MakePoint(1, 41), 1.5);
+        GetNumTableRows(p, table, &rows);
+        QCOMPARE(rows, 41);
+        QCOMPARE(b->value(), 0);
+        QCOMPARE(l->text(), QString());
+        QCOMPARE(t->rowAt(0), 0);
+        int first = 0;
+        GetCtrlAttribute(p, table, ATTR_FIRST_VISIBLE_ROW, &first);
+        QCOMPARE(first, 30);
+        double value = 0;
+        GetCtrlVal(q, bar, &value);
+        QCOMPARE(value, 10.0);
+        std::string text;
+        GetCtrlVal(q, line, text);
+        QCOMPARE(text, std::string("точка 3 из 10"));
+        SetCtrlVal(q, line, "точка 4 из 10");
+        SetRedrawInterval(0);
+        QCOMPARE(l->text(), QString("точка 4 из 10"));
+        DiscardPanel(q);
+        DefaultCtrl(p, table);
     }
 
     void textBoxLinesAndHeight() {
