@@ -87,7 +87,8 @@ std::string csvRow(const JudgedPoint &p, const std::string &bench) {
     return text + uncertaintyColumns(p) + "," + csvField(bench) + "\n";
 }
 
-std::string csvBesideProtocol(const std::string &protocolPath) {
+namespace {
+std::string chooseCsv(const std::string &protocolPath) {
     const std::string plain = besideProtocol(protocolPath, ".csv");
     if (takesCurrentRows(plain))
         return plain;
@@ -97,6 +98,31 @@ std::string csvBesideProtocol(const std::string &protocolPath) {
         if (takesCurrentRows(next))
             return next;
     }
+}
+} // namespace
+
+std::string csvBesideProtocol(const std::string &protocolPath) {
+    // Asked at every judged point: the file chosen last is still the one while
+    // it is the same file and has only grown, without reading its header again.
+    struct Chosen {
+        std::string protocol, csv;
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = 0;
+    };
+    static Chosen chosen;
+    struct stat st {};
+    if (chosen.protocol == protocolPath && ::stat(chosen.csv.c_str(), &st) == 0 &&
+        st.st_dev == chosen.dev && st.st_ino == chosen.ino && st.st_size >= chosen.size) {
+        chosen.size = st.st_size;
+        return chosen.csv;
+    }
+    std::string csv = chooseCsv(protocolPath);
+    if (::stat(csv.c_str(), &st) == 0 && st.st_size > 0)
+        chosen = {protocolPath, csv, st.st_dev, st.st_ino, st.st_size};
+    else
+        chosen = {};
+    return csv;
 }
 
 bool appendCsvRow(const std::string &path, const JudgedPoint &p, const std::string &bench,

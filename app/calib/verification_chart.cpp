@@ -162,12 +162,21 @@ void roundAxis(QValueAxis *a, double lo, double hi, int ticks) {
     a->setTickAnchor(0.0);
     a->setTickInterval(step);
     a->setRange(from, to > from ? to : from + step);
-    a->setLabelFormat(QString("%.%1f").arg(decimalsFor(step)));
+    const QString format = QString("%.%1f").arg(decimalsFor(step));
+    if (a->labelFormat() != format) // the chart lays itself out again at every change
+        a->setLabelFormat(format);
+}
+
+// A series given the points it already shows is laid out and drawn again all the same.
+void replaceIfChanged(QXYSeries *series, const QList<QPointF> &points) {
+    if (series->points() != points)
+        series->replace(points);
 }
 
 void draw(Drawing &d, int mode, const std::vector<JudgedPoint> &points, const QString &title) {
     const bool resistance = mode == 1;
-    d.chart->setTitle(title);
+    if (d.chart->title() != title)
+        d.chart->setTitle(title);
 
     std::vector<const JudgedPoint *> mine;
     for (const JudgedPoint &p : points)
@@ -198,11 +207,11 @@ void draw(Drawing &d, int mode, const std::vector<JudgedPoint> &points, const QS
         upper.append(QPointF(set, permitted));
         lower.append(QPointF(set, -permitted));
     }
-    d.upper->replace(upper);
-    d.lower->replace(lower);
+    replaceIfChanged(d.upper, upper);
+    replaceIfChanged(d.lower, lower);
     for (int c = 0; c < 2; ++c) {
-        d.within[c]->replace(within[c]);
-        d.beyond[c]->replace(beyond[c]);
+        replaceIfChanged(d.within[c], within[c]);
+        replaceIfChanged(d.beyond[c], beyond[c]);
     }
 
     if (mine.empty()) {
