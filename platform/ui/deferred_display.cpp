@@ -44,8 +44,7 @@ void settle(Control &c) {
     }
     QSignalBlocker block(c.widget.data());
     if (c.pendingNumber && c.spec.kind == CTRL_PROGRESS)
-        static_cast<QProgressBar *>(c.widget.data())
-            ->setValue(static_cast<int>(*c.pendingNumber));
+        static_cast<QProgressBar *>(c.widget.data())->setValue(static_cast<int>(*c.pendingNumber));
     else if (c.pendingNumber)
         static_cast<QDoubleSpinBox *>(c.widget.data())->setValue(*c.pendingNumber);
     c.pendingNumber.reset();

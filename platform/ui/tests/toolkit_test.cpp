@@ -7,9 +7,9 @@
 
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QLabel>
 #include <QProgressBar>
 #include <QTableWidget>
 #include <QtTest>
