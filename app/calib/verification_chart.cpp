@@ -158,12 +158,18 @@ void roundAxis(QValueAxis *a, double lo, double hi, int ticks) {
     const double step = roundStep((hi - lo) / ticks);
     const double from = std::floor(lo / step + 1e-9) * step;
     const double to = std::ceil(hi / step - 1e-9) * step;
-    a->setTickType(QValueAxis::TicksDynamic);
-    a->setTickAnchor(0.0);
-    a->setTickInterval(step);
-    a->setRange(from, to > from ? to : from + step);
+    // Each setter lays the chart out again, even for the value it has.
+    if (a->tickType() != QValueAxis::TicksDynamic)
+        a->setTickType(QValueAxis::TicksDynamic);
+    if (a->tickAnchor() != 0.0)
+        a->setTickAnchor(0.0);
+    if (a->tickInterval() != step)
+        a->setTickInterval(step);
+    const double top = to > from ? to : from + step;
+    if (a->min() != from || a->max() != top)
+        a->setRange(from, top);
     const QString format = QString("%.%1f").arg(decimalsFor(step));
-    if (a->labelFormat() != format) // the chart lays itself out again at every change
+    if (a->labelFormat() != format)
         a->setLabelFormat(format);
 }
 
@@ -226,7 +232,8 @@ void draw(Drawing &d, int mode, const std::vector<JudgedPoint> &points, const QS
         double hi = std::pow(10.0, std::ceil(std::log10(xMax) - 1e-9));
         if (hi <= lo)
             hi = lo * 10.0;
-        d.xLog->setRange(lo, hi);
+        if (d.xLog->min() != lo || d.xLog->max() != hi)
+            d.xLog->setRange(lo, hi);
         d.xLog->setTitleText("заданное, Ом");
     } else {
         useXAxis(d, d.xLinear);
