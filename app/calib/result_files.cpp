@@ -106,6 +106,26 @@ bool appendWhole(int fd, std::string_view bytes, int *error) {
     return true;
 }
 
+namespace {
+bool syncFolderOf(const std::string &path, int *error) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = errno;
+        return false;
+    }
+    // A file system that cannot sync a folder (EINVAL) has nothing more to make durable.
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    if (!ok)
+        *error = errno;
+    ::close(fd);
+    return ok;
+}
+} // namespace
+
 bool replaceWhole(const std::string &path, std::string_view bytes, int *error) {
     const std::string temp = path + ".part";
     if (!regularOrAbsent(path) || !regularOrAbsent(temp)) {
@@ -135,8 +155,14 @@ bool replaceWhole(const std::string &path, std::string_view bytes, int *error) {
     if (!ok) {
         std::remove(temp.c_str());
         set(error, why);
+        return false;
     }
-    return ok;
+    // The rename itself survives a power cut only once its folder is synced.
+    if (!syncFolderOf(path, &why)) {
+        set(error, why);
+        return false;
+    }
+    return true;
 }
 
 } // namespace ortav::calib

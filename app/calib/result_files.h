@@ -31,8 +31,10 @@ int openForAppend(const char *path, int *error = nullptr);
 bool appendWhole(int fd, std::string_view bytes, int *error = nullptr);
 
 // Replaces the file with the bytes: written beside it, synced, and renamed over
-// it, so that a reader never sees half of it. Both names must be regular files
-// or absent. False with *error set; the file is then as it was.
+// it, so that a reader never sees half of it, then its folder synced. Both names
+// must be regular files or absent. False with *error set; the file is then as
+// it was, or, when only the folder's sync failed, new but perhaps not yet safe
+// from a power cut.
 bool replaceWhole(const std::string &path, std::string_view bytes, int *error = nullptr);
 
 } // namespace ortav::calib

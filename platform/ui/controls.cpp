@@ -523,8 +523,7 @@ int SetCtrlVal(int p, int id, double value) {
         return 0;
     case CTRL_PROGRESS: {
         auto *b = static_cast<QProgressBar *>(w);
-        b->setValue(static_cast<int>(std::clamp(value, static_cast<double>(b->minimum()),
-                                                static_cast<double>(b->maximum()))));
+        b->setValue(progressValue(*b, value));
         return 0;
     }
     case CTRL_RING:

@@ -12,7 +12,6 @@
 #include <QTextDocument>
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -92,13 +91,16 @@ bool keepingPending() {
     return g_keep > 0 || g_settling;
 }
 
+int progressValue(const QProgressBar &bar, double value) {
+    return static_cast<int>(
+        std::clamp(value, static_cast<double>(bar.minimum()), static_cast<double>(bar.maximum())));
+}
+
 // As QDoubleSpinBox::setValue keeps it: rounded to the decimals shown, then
 // bounded, so that reading it back gives what the widget will hold.
 void deferNumber(Control &c, double value) {
     if (c.spec.kind == CTRL_PROGRESS) {
-        const auto *b = static_cast<const QProgressBar *>(c.widget.data());
-        c.pendingNumber = std::trunc(std::clamp(value, static_cast<double>(b->minimum()),
-                                                static_cast<double>(b->maximum())));
+        c.pendingNumber = progressValue(*static_cast<const QProgressBar *>(c.widget.data()), value);
         remember(c);
         return;
     }

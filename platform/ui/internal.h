@@ -19,6 +19,8 @@ class QLabel;
 class QMenuBar;
 class QAction;
 
+class QProgressBar;
+
 namespace ui::detail {
 
 struct Control {
@@ -124,6 +126,8 @@ struct KeepPending {
 };
 bool keepingPending();
 void deferNumber(Control &c, double value);
+// A value as a progress bar holds it: bounded to its range, whole.
+int progressValue(const QProgressBar &bar, double value);
 void deferLine(Control &c, const QString &line);
 void deferText(Control &c, const QString &text);
 void deferFirstLine(Control &c, int line);

@@ -199,43 +199,43 @@ std::string benchName() {
 }
 
 namespace {
-Table &benchPoints(Table &t) {
+// The simulated bench's figures (nullptr from a real VISA library or one
+// without them), its functions looked up once: they are asked at every point.
+Table *simulatedBench() {
+    Table *t = table();
+    if (!t || !t->simulated)
+        return nullptr;
     std::lock_guard lock(stateMutex());
-    if (!t.benchLooked) {
-        t.library.bind("ortavBench_multimeterNoise", t.benchNoise);
-        t.library.bind("ortavBench_moduleResistance", t.benchResistance);
-        t.benchLooked = true;
+    if (!t->benchLooked) {
+        t->library.bind("ortavBench_multimeterNoise", t->benchNoise);
+        t->library.bind("ortavBench_moduleResistance", t->benchResistance);
+        t->benchLooked = true;
     }
     return t;
+}
+
+template <class Fn, class... Args> std::optional<double> askBench(Fn fn, Args... args) {
+    double value = 0.0;
+    if (fn == nullptr || fn(args..., &value) != 0)
+        return std::nullopt;
+    return value;
 }
 } // namespace
 
 std::optional<double> benchMultimeterNoise(const std::string &kind, const std::string &resource,
                                            int position) {
-    Table *t = table();
-    if (!t || !t->simulated)
+    Table *t = simulatedBench();
+    if (t == nullptr)
         return std::nullopt;
-    const auto noiseOf = benchPoints(*t).benchNoise;
-    if (noiseOf == nullptr)
-        return std::nullopt;
-    double noise = 0.0;
-    if (noiseOf(kind.c_str(), resource.c_str(), position, &noise) != 0)
-        return std::nullopt;
-    return noise;
+    return askBench(t->benchNoise, kind.c_str(), resource.c_str(), position);
 }
 
 std::optional<double> benchModuleResistance(const std::string &carrier, int position, int channel,
                                             int resistor) {
-    Table *t = table();
-    if (!t || !t->simulated)
+    Table *t = simulatedBench();
+    if (t == nullptr)
         return std::nullopt;
-    const auto resistanceOf = benchPoints(*t).benchResistance;
-    if (resistanceOf == nullptr)
-        return std::nullopt;
-    double ohms = 0.0;
-    if (resistanceOf(carrier.c_str(), position, channel, resistor, &ohms) != 0)
-        return std::nullopt;
-    return ohms;
+    return askBench(t->benchResistance, carrier.c_str(), position, channel, resistor);
 }
 
 std::optional<std::string> benchError() {
