@@ -5,6 +5,7 @@
 #include "run_stop.h"
 #include "userint.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -24,12 +25,23 @@ int stopCB(int, int, int event, void *, int, int) {
     return 0;
 }
 
+// Events handled this recently, a short wait is slept through: a point's few
+// millisecond settles then cost one wake-up each, not a turn of the event loop
+// as well, and Stop and the frames are late by no more than this.
+constexpr double kQuietWait = 0.02;
+std::chrono::steady_clock::time_point g_handled;
+
 // Asleep in the event loop for the wait, so the windows are drawn and Stop is
 // answered without the processor polling.
 bool duringWait(double upTo) {
     if (!g_active)
         return false;
+    using seconds = std::chrono::duration<double>;
+    if (upTo < kQuietWait && !ortav::clock::isVirtual() &&
+        seconds(std::chrono::steady_clock::now() - g_handled).count() < kQuietWait)
+        return false;
     ProcessSystemEventsFor(upTo);
+    g_handled = std::chrono::steady_clock::now();
     return true;
 }
 

@@ -92,7 +92,8 @@ PassEnd resistancePass(short chan) {
         }
         if (!switchChannel(chan, 0))
             return PassEnd::Early;
-        ProcessSystemEvents(); // the rows appear as they are judged
+        if (!longRunActive())
+            ProcessSystemEvents(); // the rows appear as they are judged (a run's waits draw them)
     }
     return PassEnd::Done;
 }
@@ -127,7 +128,8 @@ PassEnd currentPass(short chan, ViStatus *status) {
         }
         if (!switchChannel(chan, 0))
             return PassEnd::Early;
-        ProcessSystemEvents();
+        if (!longRunActive())
+            ProcessSystemEvents();
     }
     return PassEnd::Done;
 }

@@ -50,8 +50,12 @@ public:
             }
         }
         pending_.push_back(copy);
+        // Gathering or syncing, the worker takes it up anyway: waking it for
+        // every line would cost both threads a switch.
+        const bool idle = idle_;
         g.unlock();
-        wake_.notify_all();
+        if (idle)
+            wake_.notify_all();
         return true;
     }
 
@@ -99,7 +103,9 @@ private:
     void run() {
         std::unique_lock<std::mutex> g(lock_);
         for (;;) {
+            idle_ = true;
             wake_.wait(g, [this] { return stopping_ || !pending_.empty(); });
+            idle_ = false;
             if (pending_.empty())
                 return; // stopping, and all synced
             wake_.wait_for(g, kGather, [this] { return stopping_ || waiting_ > 0; });
@@ -122,6 +128,7 @@ private:
     std::condition_variable wake_, done_;
     std::vector<int> pending_;
     bool busy_ = false, stopping_ = false;
+    bool idle_ = false; // waiting for something to sync
     int waiting_ = 0;
     int failed_ = 0; // the first failed sync's errno since the last wait
     std::thread worker_;

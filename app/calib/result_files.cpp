@@ -2,6 +2,7 @@
 
 #include "file_kind.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -39,7 +40,7 @@ bool regularOrAbsent(const std::string &path, std::string *why) {
     return false;
 }
 
-int openForAppend(const char *path, int *error) {
+int openForAppend(const char *path, int *error, struct stat *status) {
     if (path == nullptr || *path == '\0') {
         set(error, ENOENT);
         return -1;
@@ -58,6 +59,8 @@ int openForAppend(const char *path, int *error) {
         return -1;
     }
     ::fcntl(fd, F_SETFL, O_APPEND);
+    if (status != nullptr)
+        *status = st;
     // 0 means "no file" to the callers; a process started with stdin closed
     // could be given descriptor 0.
     if (fd == 0) {
@@ -82,8 +85,14 @@ bool appendWhole(int fd, std::string_view bytes, int *error) {
         return false;
     }
     const off_t before = st.st_size;
-    // Only a lack of space refuses here; a file that cannot promise it is written anyway.
-    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, before, static_cast<off_t>(bytes.size())) != 0 &&
+    const auto size = static_cast<off_t>(bytes.size());
+    // The space is asked for a few blocks ahead, so the lines of a run seldom
+    // ask at all; short of those blocks, just the piece's. Only a lack of space
+    // refuses here; a file that cannot promise it is written anyway.
+    constexpr off_t kAhead = 16 * 1024;
+    const bool held = static_cast<off_t>(st.st_blocks) * 512 >= before + size;
+    if (!held && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, before, std::max(size, kAhead)) != 0 &&
+        ::fallocate(fd, FALLOC_FL_KEEP_SIZE, before, size) != 0 &&
         (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)) {
         set(error, errno);
         return false;

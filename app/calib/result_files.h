@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace ortav::calib {
 
@@ -21,9 +22,10 @@ std::string reasonText(int error);
 // reason (what it is).
 bool regularOrAbsent(const std::string &path, std::string *why = nullptr);
 
-// Opens for appending, creating the file if needed. A descriptor > 0, or -1
-// with *error set (kNotRegularFile for anything but a regular file).
-int openForAppend(const char *path, int *error = nullptr);
+// Opens for appending, creating the file if needed. A descriptor > 0 (and the
+// file's status in *status), or -1 with *error set (kNotRegularFile for
+// anything but a regular file).
+int openForAppend(const char *path, int *error = nullptr, struct stat *status = nullptr);
 
 // Appends the bytes at the end of the file in one piece: where the file system
 // can promise the space first, a full disk refuses the piece before anything is

@@ -127,11 +127,11 @@ std::string csvBesideProtocol(const std::string &protocolPath) {
 
 bool appendCsvRow(const std::string &path, const JudgedPoint &p, const std::string &bench,
                   int *error) {
-    const int fd = openForAppend(path.c_str(), error);
+    struct stat st {};
+    const int fd = openForAppend(path.c_str(), error, &st);
     if (fd < 0)
         return false;
-    struct stat st {};
-    const bool fresh = ::fstat(fd, &st) == 0 && st.st_size == 0;
+    const bool fresh = st.st_size == 0;
     bool ok = appendWhole(fd, (fresh ? std::string(kCsvHeader) : std::string()) + csvRow(p, bench),
                           error);
     // Like the protocol: a judged point reaches the disk during the next settle wait.

@@ -6,6 +6,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -25,6 +26,19 @@ std::vector<std::pair<int, int>> &pending() {
     return p;
 }
 
+std::vector<QPointer<Table>> &tablesDue() {
+    static std::vector<QPointer<Table>> t;
+    return t;
+}
+
+void layOutTables() {
+    auto due = std::move(tablesDue());
+    tablesDue().clear();
+    for (const QPointer<Table> &t : due)
+        if (!t.isNull())
+            t->layOutNow();
+}
+
 void remember(Control &c) {
     auto &p = pending();
     const std::pair<int, int> key{c.panel, c.id};
@@ -42,9 +56,14 @@ void settle(Control &c) {
         return;
     }
     QSignalBlocker block(c.widget.data());
-    if (c.pendingNumber && c.spec.kind == CTRL_PROGRESS)
-        static_cast<QProgressBar *>(c.widget.data())->setValue(static_cast<int>(*c.pendingNumber));
-    else if (c.pendingNumber)
+    if (c.pendingNumber && c.spec.kind == CTRL_PROGRESS) {
+        // A progress bar repaints at once when its value moves; drawn with the
+        // rest of the frame instead, the window is painted once, not twice.
+        auto *bar = static_cast<QProgressBar *>(c.widget.data());
+        bar->setUpdatesEnabled(false);
+        bar->setValue(static_cast<int>(*c.pendingNumber));
+        bar->setUpdatesEnabled(true);
+    } else if (c.pendingNumber)
         static_cast<QDoubleSpinBox *>(c.widget.data())->setValue(*c.pendingNumber);
     c.pendingNumber.reset();
     if (c.pendingText) {
@@ -64,6 +83,8 @@ void settle(Control &c) {
         }
         c.pendingLines.clear();
     }
+    if (c.spec.kind == CTRL_TABLE)
+        static_cast<Table *>(c.widget.data())->layOutNow();
     if (c.pendingFirstLine && c.spec.kind == CTRL_TABLE) {
         auto *t = static_cast<Table *>(c.widget.data());
         if (*c.pendingFirstLine <= t->rowCount())
@@ -125,7 +146,16 @@ void deferFirstLine(Control &c, int line) {
     remember(c);
 }
 
+void layoutAtFrame(Table *t) {
+    auto &due = tablesDue();
+    if (std::find(due.begin(), due.end(), t) == due.end())
+        due.emplace_back(t);
+    framePendingValues();
+}
+
 void settleControl(Control &c) {
+    if (c.spec.kind == CTRL_TABLE && !c.widget.isNull())
+        static_cast<Table *>(c.widget.data())->layOutNow();
     if (!c.pendingNumber && c.pendingLines.isEmpty() && !c.pendingFirstLine && !c.pendingText)
         return;
     auto &p = pending();
@@ -136,16 +166,35 @@ void settleControl(Control &c) {
     g_settling = settling;
 }
 
-void settlePending() {
-    if (g_settling || pending().empty())
+namespace {
+void settleWhere(bool hiddenToo) {
+    if (g_settling)
+        return;
+    layOutTables();
+    if (pending().empty())
         return;
     g_settling = true;
-    const auto keys = std::move(pending());
+    auto keys = std::move(pending());
     pending().clear();
-    for (const auto &[p, id] : keys)
-        if (Control *c = control(p, id))
+    for (const auto &key : keys) {
+        Control *c = control(key.first, key.second);
+        if (c == nullptr)
+            continue;
+        if (hiddenToo || c->widget.isNull() || c->widget->isVisible())
             settle(*c);
+        else
+            pending().push_back(key);
+    }
     g_settling = false;
+}
+} // namespace
+
+void settlePending() {
+    settleWhere(true);
+}
+
+void settleShown() {
+    settleWhere(false);
 }
 
 } // namespace ui::detail

@@ -133,8 +133,13 @@ void deferText(Control &c, const QString &text);
 void deferFirstLine(Control &c, int line);
 // Puts every pending value in its widget; or those of one control.
 void settlePending();
+// For a frame: those of the widgets shown (a hidden one's wait until it shows).
+void settleShown();
 void settleControl(Control &c);
 // The pacer's: a frame is due for pending values even if nothing else changed.
 void framePendingValues();
+class Table;
+// A table whose rows changed is laid out at the next frame (before the values).
+void layoutAtFrame(Table *t);
 
 } // namespace ui::detail

@@ -51,7 +51,7 @@ public:
 
     // Sends the held requests now.
     void release() {
-        ui::detail::settlePending();
+        ui::detail::settleShown();
         const auto held = held_;
         held_.clear();
         for (const QPointer<QWidget> &w : held) {
@@ -77,7 +77,7 @@ protected:
         if (!since.isValid() || since.elapsed() >= interval_) {
             since.start();
             lastFrame_.start();
-            ui::detail::settlePending(); // drawn in this frame
+            ui::detail::settleShown(); // drawn in this frame
             return false;
         }
         if (!held_.contains(w))

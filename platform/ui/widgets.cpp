@@ -2,6 +2,8 @@
 
 #include "internal.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHash>
@@ -199,12 +201,61 @@ Table::Table(QWidget *parent) : QTableWidget(parent), corner_(new QLabel(this)) 
                            " border-bottom: 1px solid #a0a0a0; }");
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setHighlightSections(false);
+    const auto everything = [this] { changedFrom_ = 0; };
+    connect(model(), &QAbstractItemModel::modelReset, this, everything);
+    connect(model(), &QAbstractItemModel::layoutChanged, this, everything);
+}
+
+Table::~Table() {
+    // The model is cleared as the table goes, after this part of it is gone.
+    disconnect(model(), nullptr, this, nullptr);
 }
 
 void Table::showRowAtTop(int row) {
     // The scroll range follows inserted rows only once they are laid out.
-    doItemsLayout();
+    if (displayDeferred())
+        layOutNow();
+    else
+        doItemsLayout();
     scrollTo(model()->index(row, 0), QAbstractItemView::PositionAtTop);
+}
+
+void Table::doItemsLayout() {
+    if (displayDeferred()) {
+        layoutDue_ = true;
+        layoutAtFrame(this);
+        return;
+    }
+    layoutDue_ = false;
+    QTableWidget::doItemsLayout();
+    changedFrom_ = rowsLaidOut_ = rowCount();
+    columnsLaidOut_ = columnCount();
+}
+
+void Table::layOutNow() {
+    if (!layoutDue_ && rowCount() == rowsLaidOut_ && columnCount() == columnsLaidOut_)
+        return;
+    layoutDue_ = false;
+    const bool rowsOnlyAdded =
+        changedFrom_ > 0 && columnCount() == columnsLaidOut_ && rowCount() >= rowsLaidOut_;
+    updateGeometries();
+    if (!rowsOnlyAdded)
+        viewport()->update();
+    else if (changedFrom_ < rowCount()) // the rows above are drawn already
+        viewport()->update(0, std::max(0, rowViewportPosition(changedFrom_)), viewport()->width(),
+                           viewport()->height());
+    changedFrom_ = rowsLaidOut_ = rowCount();
+    columnsLaidOut_ = columnCount();
+}
+
+void Table::rowsInserted(const QModelIndex &parent, int start, int end) {
+    changedFrom_ = std::min(changedFrom_, start);
+    QTableWidget::rowsInserted(parent, start, end);
+}
+
+void Table::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) {
+    changedFrom_ = 0;
+    QTableWidget::rowsAboutToBeRemoved(parent, start, end);
 }
 
 void Table::setCornerText(const QString &text) {

@@ -58,18 +58,31 @@ private:
 class Table : public QTableWidget {
 public:
     explicit Table(QWidget *parent);
+    ~Table() override;
     void setCornerText(const QString &text);
     QString cornerText() const { return corner_->text(); }
     // Scrolls row (from 0) to the top, rows inserted just before included.
     void showRowAtTop(int row);
 
+    // While redraws are paced, the rows a run adds at every point are laid
+    // out once a frame, and only they are drawn again, not the whole table.
+    void doItemsLayout() override;
+    void layOutNow();
+
 protected:
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
     void resizeEvent(QResizeEvent *e) override;
     void showEvent(QShowEvent *e) override;
 
 private:
     void placeCorner();
     QLabel *corner_;
+    bool layoutDue_ = false;
+    // Rows from here on changed since the last layout; 0: all of them.
+    int changedFrom_ = 0;
+    int rowsLaidOut_ = 0;
+    int columnsLaidOut_ = 0;
 };
 
 // Decorative picture: the module's emblem, drawn rather than loaded.

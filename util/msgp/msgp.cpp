@@ -7,6 +7,7 @@ int panel = 0;
 int textBox = 0;
 int progressText = 0, progressBar = 0, stopButton = 0;
 bool progressShown = false, stopShown = false;
+int progressMax = 0; // the bar's range as last set: setting it again redraws the bar
 
 constexpr int kWidth = 400;
 constexpr int kProgressHeight = 40; // the progress line and bar under the text
@@ -69,6 +70,7 @@ void BuildMSGP() {
     SetPanelAttribute(p, ATTR_TOP, VAL_AUTO_CENTER);
     SetPanelAttribute(p, ATTR_LEFT, VAL_AUTO_CENTER);
     panel = p;
+    progressMax = 0;
     textBox = box;
 }
 
@@ -102,7 +104,11 @@ void msgpProgress(const char *text, int value, int max) {
     const bool shown = text != nullptr;
     if (shown) {
         SetCtrlVal(panel, progressText, text);
-        SetCtrlAttribute(panel, progressBar, ATTR_MAX_VALUE, max > 0 ? max : 1);
+        const int top = max > 0 ? max : 1;
+        if (top != progressMax) {
+            SetCtrlAttribute(panel, progressBar, ATTR_MAX_VALUE, top);
+            progressMax = top;
+        }
         SetCtrlVal(panel, progressBar, value);
     }
     if (shown != progressShown) {

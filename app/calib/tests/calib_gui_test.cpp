@@ -994,9 +994,9 @@ private slots:
         drawsTable(PP_TABLE_R);
     }
 
-    // "Стоп" in the message panel ends an automatic run at its next point as
-    // an interrupted run ends: the module reset, the protocol's closing line,
-    // the verdict. Meanwhile the waits process events, and nothing but the
+    // "Стоп" in the message panel ends an automatic run after the point under
+    // way as an interrupted run ends: the module reset, the protocol's closing
+    // line, the verdict. Meanwhile the waits process events, and nothing but the
     // message panel takes the operator's input.
     void stopDuringAnAutomaticRun() {
         startOn(deviatingBench());
@@ -1023,8 +1023,9 @@ private slots:
             });
         runAutomatic();
         ortav::calib::removeJudgedObserver(observer);
-        QCOMPARE(judged, 5);
-        QCOMPARE(rows(PP_TABLE_R), 5);
+        // Handled in the next point's first wait: that point is the run's last.
+        QCOMPARE(judged, 6);
+        QCOMPARE(rows(PP_TABLE_R), 6);
         QCOMPARE(progress, std::string("точка 5 из 94"));
         QCOMPARE(bar, 4);
         QCOMPARE(barMax, 94);
@@ -1045,7 +1046,31 @@ private slots:
         QVERIFY(!ortav::calib::runStopRequested());
         // The next run starts afresh and runs to its end.
         runAutomatic();
-        QCOMPARE(rows(PP_TABLE_R), 5 + 86);
+        QCOMPARE(rows(PP_TABLE_R), 6 + 86);
+    }
+
+    // On the real clock, where a point's short settles are slept through
+    // without the event loop, "Стоп" is still answered within the next point.
+    void stopOnTheRealClock() {
+        startOn(deviatingBench());
+        showVerification();
+        ortav::clock::setVirtual(false);
+        int judged = 0;
+        const int observer =
+            ortav::calib::addJudgedObserver([&](const ortav::calib::JudgedPoint &) {
+                if (++judged == 3)
+                    QTimer::singleShot(0, [] {
+                        QTest::mouseClick(CtrlWidget(msgpPanel(), msgpStopButton()),
+                                          Qt::LeftButton);
+                    });
+            });
+        runAutomatic();
+        ortav::calib::removeJudgedObserver(observer);
+        ortav::clock::setVirtual(true);
+        QCOMPARE(judged, 4);
+        QCOMPARE(rows(PP_TABLE_R), 4);
+        QVERIFY(slurp(dir / "ortav.json").find("\"verdict\": \"interrupted\"") !=
+                std::string::npos);
     }
 
     // The measured-value popup from the keyboard: a typed value and Return

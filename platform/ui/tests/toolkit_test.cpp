@@ -465,6 +465,56 @@ private slots:
         DefaultCtrl(p, table);
     }
 
+    // Paced, rows added one at a time with frames between are on the screen
+    // exactly as the table draws itself afresh: only the new rows are drawn at
+    // a frame, so a row left out would show here.
+    void pacedTableRowsReachTheScreenAsDrawnAfresh() {
+        const int table = M_TABLE;
+        auto *t = qobject_cast<QTableWidget *>(ui::detail::control(p, table)->widget.data());
+        QVERIFY(t != nullptr);
+        DefaultCtrl(p, table);
+        ProcessSystemEvents();
+        SetRedrawInterval(1);
+        int rows = 0;
+        // Below the rows there first, while the table has room: no scroll bar
+        // comes to have the whole of it drawn again.
+        for (int point = 1; point <= 2; ++point) {
+            GetNumTableRows(p, table, &rows);
+            InsertTableRows(p, table, -1, 1);
+            SetTableCellVal(p, table, MakePoint(1, rows + 1), 100.0 * point);
+            QTest::qWait(3);
+        }
+        QTest::qWait(5);
+        const QImage afresh = t->viewport()->grab().toImage();
+        const QPoint at = t->viewport()->mapTo(t->window(), QPoint(0, 0));
+        const QImage shown = QGuiApplication::primaryScreen()
+                                 ->grabWindow(t->window()->winId(), at.x(), at.y(),
+                                              t->viewport()->width(), t->viewport()->height())
+                                 .toImage();
+        SetRedrawInterval(0);
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+                 afresh.convertToFormat(QImage::Format_RGB32));
+        DefaultCtrl(p, table);
+    }
+
+    // Paced, a hidden panel's values wait past the frames (nothing draws
+    // them) and are in its widgets by the frame that shows it.
+    void pacedValuesOfAHiddenPanelLandWhenItShows() {
+        const int q = NewPanel(0, "Скрытая", 0, 0, 200, 300);
+        const int line = NewCtrl(q, CTRL_TEXT_MSG, "", 10, 10);
+        auto *l = qobject_cast<QLabel *>(ui::detail::control(q, line)->widget.data());
+        QVERIFY(l != nullptr);
+        SetRedrawInterval(1);
+        SetCtrlVal(q, line, "точка 7 из 10");
+        QTest::qWait(10);
+        QCOMPARE(l->text(), QString());
+        DisplayPanel(q);
+        QTest::qWait(10);
+        QCOMPARE(l->text(), QString("точка 7 из 10"));
+        SetRedrawInterval(0);
+        DiscardPanel(q);
+    }
+
     void textBoxLinesAndHeight() {
         ResetTextBox(p, M_TEXT, "");
         InsertTextBoxLine(p, M_TEXT, -1, "первая");
