@@ -25,24 +25,25 @@ int stopCB(int, int, int event, void *, int, int) {
     return 0;
 }
 
-// Events handled this recently, a short wait is slept through: a point's few
-// millisecond settles then cost one wake-up each, not a turn of the event loop
-// as well, and Stop and the frames are late by no more than this.
-constexpr double kQuietWait = 0.02;
+// A wait that ends within this time of the last turn of the event loop is
+// slept through without one: a point's settles then cost one wake-up each, not
+// a turn of the loop as well, and Stop and the frames are never later than this.
+constexpr double kQuietWait = 0.1;
 std::chrono::steady_clock::time_point g_handled;
 
 // Asleep in the event loop for the wait, so the windows are drawn and Stop is
 // answered without the processor polling.
-bool duringWait(double upTo) {
+ortav::clock::Hooked duringWait(double upTo) {
+    using ortav::clock::Hooked;
     if (!g_active)
-        return false;
+        return Hooked::Passed;
     using seconds = std::chrono::duration<double>;
-    if (upTo < kQuietWait && !ortav::clock::isVirtual() &&
-        seconds(std::chrono::steady_clock::now() - g_handled).count() < kQuietWait)
-        return false;
+    if (!ortav::clock::isVirtual() &&
+        seconds(std::chrono::steady_clock::now() - g_handled).count() + upTo < kQuietWait)
+        return Hooked::Passed;
     ProcessSystemEventsFor(upTo);
     g_handled = std::chrono::steady_clock::now();
-    return true;
+    return Hooked::Waited;
 }
 
 } // namespace

@@ -40,11 +40,11 @@ ortav::clock::WaitHook hookHere() {
     return h;
 }
 
-bool runHook(ortav::clock::WaitHook h, double upTo) {
+ortav::clock::Hooked runHook(ortav::clock::WaitHook h, double upTo) {
     t_inHook = true;
-    const bool waited = h(upTo);
+    const ortav::clock::Hooked did = h(upTo);
     t_inHook = false;
-    return waited;
+    return did;
 }
 
 // Sleeps until now + seconds. The settle waits are a millisecond or two, so the
@@ -97,18 +97,24 @@ extern "C" void Delay(double seconds) {
     const auto left = [&] {
         return std::chrono::duration<double>(deadline - steady::now()).count();
     };
+    using ortav::clock::Hooked;
     using ortav::clock::kWaitPreciseTail;
     for (bool first = true;; first = false) {
         double l = left();
         if (l <= 0.0 && !first)
             return;
-        const bool waited = runHook(hook, l > kWaitPreciseTail ? l - kWaitPreciseTail : 0.0);
+        const Hooked did = runHook(hook, l > kWaitPreciseTail ? l - kWaitPreciseTail : 0.0);
         l = left();
         if (l <= 0.0)
             return;
-        if (waited && l > kWaitPreciseTail)
+        if (did == Hooked::Waited && l > kWaitPreciseTail)
             continue; // woken early by an event
-        sleepPrecisely(waited ? l : std::min(l, ortav::clock::kWaitHookInterval));
+        if (did == Hooked::Polled && l > ortav::clock::kWaitHookInterval) {
+            sleepPrecisely(ortav::clock::kWaitHookInterval);
+            continue;
+        }
+        sleepPrecisely(l);
+        return;
     }
 }
 

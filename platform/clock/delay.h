@@ -37,12 +37,15 @@ void advance(double seconds);
 // What a wait does besides waiting, on the thread that installed it (the user
 // interface's, to keep its windows drawn and its Stop button answered): called
 // at the start of every wait, never from inside itself, with how long it may
-// take (0 on virtual time and for the wait's last kWaitPreciseTail). A hook
-// that waits itself (in the event loop, woken by input) returns true and is
-// called again if it came back early; one that returns false is called again
-// every kWaitHookInterval. A wait still ends at its deadline unless the hook
-// itself takes longer. nullptr removes it.
-using WaitHook = bool (*)(double upTo);
+// take (0 on virtual time and for the wait's last kWaitPreciseTail). It says
+// what it did with the time (Hooked). A wait still ends at its deadline unless
+// the hook itself takes longer. nullptr removes it.
+enum class Hooked {
+    Polled, // did its work and came back at once: called again every kWaitHookInterval
+    Waited, // waited itself (in the event loop, woken by input): called again if back early
+    Passed, // nothing to do in this wait: the rest of it is slept through without the hook
+};
+using WaitHook = Hooked (*)(double upTo);
 void setWaitHook(WaitHook hook);
 
 // How often a hook that does not wait itself runs during a long wait.

@@ -60,18 +60,22 @@ TEST_F(ClockTest, VirtualTimeAdvancesAtOnceAndRecordsEveryWait) {
 
 namespace {
 int g_hookCalls = 0;
-bool countingHook(double) {
+ortav::clock::Hooked countingHook(double) {
     ++g_hookCalls;
     Delay(0.001); // a wait inside the hook does not call it again
-    return false;
+    return ortav::clock::Hooked::Polled;
+}
+ortav::clock::Hooked passingHook(double) {
+    ++g_hookCalls;
+    return ortav::clock::Hooked::Passed;
 }
 double g_longestOffered = 0.0;
 // As the user interface's hook does: waits itself, up to the time offered.
-bool waitingHook(double upTo) {
+ortav::clock::Hooked waitingHook(double upTo) {
     ++g_hookCalls;
     g_longestOffered = std::max(g_longestOffered, upTo);
     std::this_thread::sleep_for(std::chrono::duration<double>(upTo));
-    return true;
+    return ortav::clock::Hooked::Waited;
 }
 } // namespace
 
@@ -99,6 +103,12 @@ TEST_F(ClockTest, WaitHookRunsDuringWaitsOfItsThread) {
     EXPECT_EQ(g_hookCalls, 1);
     EXPECT_GT(g_longestOffered, 0.030);
     EXPECT_LE(g_longestOffered, 0.035 - ortav::clock::kWaitPreciseTail);
+
+    // One that passes is not asked again in that wait, which still lasts.
+    ortav::clock::setWaitHook(passingHook);
+    g_hookCalls = 0;
+    EXPECT_GE(secondsFor(0.035), 0.035);
+    EXPECT_EQ(g_hookCalls, 1);
 
     ortav::clock::setWaitHook(nullptr);
     g_hookCalls = 0;
