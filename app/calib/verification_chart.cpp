@@ -319,9 +319,9 @@ void redraw() {
 }
 
 // Laying out the markers costs more than a point's settle time: a hidden chart
-// is brought up to date when it is shown, saved or looked at, a shown one a few
-// times a second at the most.
-constexpr int kRedrawIntervalMs = 250;
+// is brought up to date when it is shown, saved or looked at, a shown one twice
+// a second at the most (a run's points come a dozen a second).
+constexpr int kRedrawIntervalMs = 500;
 
 void pointsChanged() {
     State &s = state();
