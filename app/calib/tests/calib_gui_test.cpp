@@ -1049,8 +1049,9 @@ private slots:
         QCOMPARE(rows(PP_TABLE_R), 6 + 86);
     }
 
-    // On the real clock, where a point's short settles are slept through
-    // without the event loop, "Стоп" is still answered within the next point.
+    // On the real clock, where waits that end soon after the event loop ran
+    // are slept through without it, "Стоп" is still answered within a point or
+    // two.
     void stopOnTheRealClock() {
         startOn(deviatingBench());
         showVerification();
@@ -1067,8 +1068,9 @@ private slots:
         runAutomatic();
         ortav::calib::removeJudgedObserver(observer);
         ortav::clock::setVirtual(true);
-        QCOMPARE(judged, 4);
-        QCOMPARE(rows(PP_TABLE_R), 4);
+        // The click waits at most a tenth of a second: a point or two.
+        QVERIFY2(judged == 4 || judged == 5, std::to_string(judged).c_str());
+        QCOMPARE(rows(PP_TABLE_R), judged);
         QVERIFY(slurp(dir / "ortav.json").find("\"verdict\": \"interrupted\"") !=
                 std::string::npos);
     }
