@@ -68,6 +68,13 @@ void skipped(short chan, int mode, double set, unsigned lines) {
     verificationPointSkipped({chan, mode, set, reason});
 }
 
+// The rows appear as they are judged: a long run's waits draw them, otherwise
+// the events are handled here.
+void showJudgedRows() {
+    if (!longRunActive())
+        ProcessSystemEvents();
+}
+
 PassEnd resistancePass(short chan) {
     for (const double P : resistancePoints(hardVersion)) {
         if (const PassEnd e = beforePoint(); e != PassEnd::Done)
@@ -92,8 +99,7 @@ PassEnd resistancePass(short chan) {
         }
         if (!switchChannel(chan, 0))
             return PassEnd::Early;
-        if (!longRunActive())
-            ProcessSystemEvents(); // the rows appear as they are judged (a run's waits draw them)
+        showJudgedRows();
     }
     return PassEnd::Done;
 }
@@ -128,8 +134,7 @@ PassEnd currentPass(short chan, ViStatus *status) {
         }
         if (!switchChannel(chan, 0))
             return PassEnd::Early;
-        if (!longRunActive())
-            ProcessSystemEvents();
+        showJudgedRows();
     }
     return PassEnd::Done;
 }

@@ -83,8 +83,6 @@ void settle(Control &c) {
         }
         c.pendingLines.clear();
     }
-    if (c.spec.kind == CTRL_TABLE)
-        static_cast<Table *>(c.widget.data())->layOutNow();
     if (c.pendingFirstLine && c.spec.kind == CTRL_TABLE) {
         auto *t = static_cast<Table *>(c.widget.data());
         if (*c.pendingFirstLine <= t->rowCount())
@@ -154,7 +152,8 @@ void layoutAtFrame(Table *t) {
 }
 
 void settleControl(Control &c) {
-    if (c.spec.kind == CTRL_TABLE && !c.widget.isNull())
+    // Unpaced, Qt lays a table out itself.
+    if (c.spec.kind == CTRL_TABLE && !c.widget.isNull() && displayDeferred())
         static_cast<Table *>(c.widget.data())->layOutNow();
     if (!c.pendingNumber && c.pendingLines.isEmpty() && !c.pendingFirstLine && !c.pendingText)
         return;
