@@ -31,7 +31,9 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
 
 // Time the disk spends making the protocol and results lines durable; most of
 // it passes on the syncing thread, during the waits.
@@ -68,6 +70,14 @@ double cpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// Times the process's threads went to sleep and were woken: on a virtual
+// machine each costs tens of microseconds of processor time by itself.
+long sleeps() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_nvcsw;
 }
 
 long residentKb() {
@@ -132,16 +142,18 @@ void measure(benchmark::State &state, const std::function<void()> &run,
              const std::function<void()> &between, const std::function<long()> &points = {}) {
     program();
     double wall = 0.0, waits = 0.0, cpu = 0.0;
-    long count = 0, runs = 0, firstKb = 0, middleKb = 0, judged = 0;
+    long count = 0, runs = 0, firstKb = 0, middleKb = 0, judged = 0, slept = 0;
     syncSeconds = 0.0;
     ortav::clock::setRecording(true);
     for (auto _ : state) {
         ortav::clock::clearWaits();
         const double c0 = cpuSeconds();
+        const long s0 = sleeps();
         const auto t0 = std::chrono::steady_clock::now();
         run();
         const auto t1 = std::chrono::steady_clock::now();
         cpu += cpuSeconds() - c0;
+        slept += sleeps() - s0;
         wall += std::chrono::duration<double>(t1 - t0).count();
         if (points)
             judged += points();
@@ -170,6 +182,7 @@ void measure(benchmark::State &state, const std::function<void()> &run,
     state.counters["outside/waits"] = waits > 0 ? outside / waits : 0.0;
     state.counters["sync_s"] = syncSeconds / n;
     state.counters["cpu_ms"] = 1e3 * cpu / n;
+    state.counters["sleeps"] = static_cast<double>(slept) / n;
     if (judged > 0)
         state.counters["cpu_ms_per_point"] = 1e3 * cpu / static_cast<double>(judged);
     // A leak grows with every run; the allocator's own high-water mark settles.
@@ -198,7 +211,6 @@ void verify() {
 void automaticVerification(benchmark::State &state) {
     measure(state, verify, emptySheet, judgedPoints);
 }
-BENCHMARK(automaticVerification)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 // The same with the chart shown over the tables, as the operator may watch it.
 void automaticVerificationChartShown(benchmark::State &state) {
@@ -207,7 +219,6 @@ void automaticVerificationChartShown(benchmark::State &state) {
     measure(state, verify, emptySheet, judgedPoints);
     ortav::calib::showVerificationChart(false);
 }
-BENCHMARK(automaticVerificationChartShown)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // The same with every run and point recorded in a results database (SQLite in
 // the bench's folder): set against automaticVerification, what recording adds.
@@ -227,14 +238,64 @@ void automaticVerificationRecorded(benchmark::State &state) {
     ortav::recording::setOptions(off);
     ortav::recording::start();
 }
-BENCHMARK(automaticVerificationRecorded)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// The verification's waits alone, slept one after the other with nothing else
+// done: what waiting itself costs on this machine (the sleeps' overshoot, the
+// processor time of going to sleep and waking up), the floor under the
+// verification's figures here.
+void waitsAlone(benchmark::State &state) {
+    program();
+    ortav::clock::setRecording(true);
+    verify();
+    const std::vector<double> waits = ortav::clock::waits();
+    const long points = judgedPoints();
+    ortav::clock::setRecording(false);
+    emptySheet();
+    measure(
+        state,
+        [&waits] {
+            for (double w : waits)
+                Delay(w);
+        },
+        [] {}, [points] { return points; });
+}
 
 void calibration(benchmark::State &state) {
     measure(
         state, [] { Calibrate(0); }, [] { ui::test::clearRecord(); });
 }
-BENCHMARK(calibration)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// ORTAV_BENCH_RUNS=N runs each benchmark N times instead of its usual count:
+// fewer for comparing two builds in turns, more for a steadier figure.
+int runs(int usual) {
+    const char *n = std::getenv("ORTAV_BENCH_RUNS");
+    const int asked = n != nullptr ? std::atoi(n) : 0;
+    return asked > 0 ? asked : usual;
+}
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv) {
+    struct Entry {
+        const char *name;
+        void (*run)(benchmark::State &);
+        int usual;
+    };
+    for (const Entry &e : {
+             Entry{"automaticVerification", automaticVerification, 20},
+             Entry{"automaticVerificationChartShown", automaticVerificationChartShown, 5},
+             Entry{"automaticVerificationRecorded", automaticVerificationRecorded, 20},
+             Entry{"waitsAlone", waitsAlone, 20},
+             Entry{"calibration", calibration, 20},
+         }) {
+        benchmark::RegisterBenchmark(e.name, e.run)
+            ->Iterations(runs(e.usual))
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
