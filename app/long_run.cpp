@@ -11,9 +11,10 @@
 namespace {
 
 // Points come every few tens of milliseconds; the operator reads the table and
-// the progress at five frames a second just as well, for a fraction of the
-// work (painting them is most of what the processor does in a run).
-constexpr int kRedrawMsec = 200;
+// the progress at two frames a second just as well, for a fraction of the
+// work (painting them is most of what the processor does in a run). A press
+// of Stop is drawn at once all the same (the pacer answers input promptly).
+constexpr int kRedrawMsec = 500;
 
 bool g_active = false;
 int g_points = 0;

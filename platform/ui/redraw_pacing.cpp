@@ -68,6 +68,11 @@ public:
 
 protected:
     bool eventFilter(QObject *o, QEvent *e) override {
+        if (interval_ != 0 && answersInput(e->type())) {
+            release();
+            last_.clear(); // the next request of every window goes through
+            return false;
+        }
         if (e->type() != QEvent::UpdateRequest || interval_ == 0 || releasing_)
             return false;
         auto *w = qobject_cast<QWidget *>(o);
@@ -88,6 +93,11 @@ protected:
     }
 
 private:
+    static bool answersInput(QEvent::Type t) {
+        return t == QEvent::MouseButtonPress || t == QEvent::MouseButtonRelease ||
+               t == QEvent::KeyPress || t == QEvent::KeyRelease;
+    }
+
     int interval_ = 0;
     bool releasing_ = false;
     QHash<QWidget *, QElapsedTimer> last_;
