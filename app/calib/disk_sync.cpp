@@ -19,8 +19,11 @@ namespace {
 
 // Lines handed over within this time share one sync per file: a run writes a
 // protocol line and a results row every few tens of milliseconds, and a sync
-// each costs more processor time than the rest of the point.
-constexpr auto kGather = std::chrono::milliseconds(250);
+// each costs more processor time than the rest of the point. Nothing is shown
+// as recorded on the strength of a line still gathering (whoever reports a
+// result waits for its sync), so a power cut can take only lines of a run that
+// had not ended.
+constexpr auto kGather = std::chrono::milliseconds(1000);
 
 class Syncer {
 public:
@@ -61,11 +64,13 @@ public:
 
     bool wait(int *error) {
         std::unique_lock<std::mutex> g(lock_);
-        ++waiting_;
-        wake_.notify_all(); // no more gathering: somebody needs it on the disk now
-        done_.wait(g, [this] { return pending_.empty() && !busy_; });
-        --waiting_;
+        synced(g);
         return told(error);
+    }
+
+    void waitUntold() {
+        std::unique_lock<std::mutex> g(lock_);
+        synced(g);
     }
 
     bool failedSoFar(int *error) {
@@ -74,6 +79,13 @@ public:
     }
 
 private:
+    void synced(std::unique_lock<std::mutex> &g) {
+        ++waiting_;
+        wake_.notify_all(); // no more gathering: somebody needs it on the disk now
+        done_.wait(g, [this] { return pending_.empty() && !busy_; });
+        --waiting_;
+    }
+
     bool told(int *error) {
         const bool ok = failed_ == 0;
         if (!ok && error != nullptr)
@@ -143,6 +155,10 @@ Syncer &syncer() {
 
 bool waitForDisk(int *error) {
     return syncer().wait(error);
+}
+
+void syncHandedOver() {
+    syncer().waitUntold();
 }
 
 bool syncedSoFar(int *error) {

@@ -3,8 +3,8 @@
 // an ordinary disk; syncing on the calling thread would add that to every
 // point. The line is in the kernel when write() returns (a crash of the program
 // cannot lose it); the sync that makes it survive a power cut follows within a
-// quarter of a second, one for all the lines a file was given meanwhile, and
-// whoever reports a result waits for it (waitForDisk).
+// second, one for all the lines a file was given meanwhile, and whoever reports
+// a result waits for it (waitForDisk).
 #pragma once
 
 namespace ortav::calib {
@@ -12,6 +12,10 @@ namespace ortav::calib {
 // Waits until every file handed over is on the disk. False if a sync failed
 // since the last call; then *error is the first failure's errno.
 bool waitForDisk(int *error = nullptr);
+
+// Waits as waitForDisk does, but leaves a failure to be told by the next wait
+// or check.
+void syncHandedOver();
 
 // Without waiting: false if a sync has failed since the last call or wait
 // (*error as above).

@@ -1,7 +1,7 @@
 // The protocol file: opened for appending (never truncated), written in code
 // page 1251 with CR LF line ends. Every piece is in the file when the call
 // returns, so a crash of the program loses no judged point, and on the disk
-// within a quarter of a second (disk_sync.h); a run waits for it before it
+// within a second (disk_sync.h); a run waits for it before it
 // reports its verdict.
 #pragma once
 
