@@ -103,6 +103,9 @@ QString withAccessKey(const std::string &label, const std::string &key);
 void configureFileDialog(QFileDialog &dialog, const char *defaultFileSpec, const char *fileTypeList,
                          int buttonLabel);
 
+// Fusion with the program's own touches (style.cpp).
+void applyProgramStyle();
+
 // Deletes every panel; run once as the application object is destroyed.
 void discardAll();
 

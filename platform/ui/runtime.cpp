@@ -9,12 +9,8 @@
 #include <QFont>
 #include <QLibraryInfo>
 #include <QMessageBox>
-#include <QPainter>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QSocketNotifier>
-#include <QStyleFactory>
-#include <QStyleOption>
 #include <QTimer>
 #include <QTranslator>
 
@@ -111,28 +107,6 @@ char g_arg0[] = "p_ortav";
 char *g_argv[] = {g_arg0, nullptr};
 int g_waitCursor = 0;
 
-// Fusion's focus mark is a faint outline; an operator working from the
-// keyboard must see at a glance which control Return or Space will act on.
-class VisibleFocusStyle : public QProxyStyle {
-public:
-    using QProxyStyle::QProxyStyle;
-    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
-                     const QWidget *widget) const override {
-        QProxyStyle::drawControl(element, option, painter, widget);
-        if ((element == CE_PushButton || element == CE_CheckBox) &&
-            (option->state & State_HasFocus) && (option->state & State_Enabled)) {
-            painter->save();
-            painter->setRenderHint(QPainter::Antialiasing);
-            QPen pen(QColor(0x1f, 0x6f, 0xd0));
-            pen.setWidth(2);
-            painter->setPen(pen);
-            painter->setBrush(Qt::NoBrush);
-            painter->drawRoundedRect(QRectF(option->rect).adjusted(1.5, 1.5, -1.5, -1.5), 3, 3);
-            painter->restore();
-        }
-    }
-};
-
 // Qt's own texts (file dialogues, standard buttons) in the operator's
 // language: the program's texts are Russian whatever the locale says.
 void loadQtTranslations() {
@@ -160,8 +134,7 @@ int InitCVIRTE(int argc, char *argv[]) {
     if (!styled) {
         styled = true;
         qAddPostRoutine(discardAll);
-        if (QStyle *s = QStyleFactory::create("Fusion"))
-            QApplication::setStyle(new VisibleFocusStyle(s));
+        applyProgramStyle();
         loadQtTranslations();
         QFont f("DejaVu Sans");
         f.setPixelSize(12);

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStaticText>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -117,15 +118,35 @@ private:
 
 // Cells drawn with their texts laid out once: Qt's own delegate shapes every
 // cell's text anew at every repaint, and a results table is repainted whole
-// with each row a run adds.
+// with each row a run adds. Each cell draws its own grid lines (its right and
+// bottom edge) as filled rectangles, where the view's own grid strokes a line
+// per row and column, which costs more than the cells' texts.
 class CellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override {
+        const QRect cell = option.rect;
+        QStyleOptionViewItem inside = option;
+        inside.rect = cell.adjusted(0, 0, -1, -1); // as the view's grid leaves it
+        paintCell(painter, inside, index);
+        const QWidget *w = option.widget;
+        QStyle *style = w != nullptr ? w->style() : QApplication::style();
+        const QColor grid =
+            static_cast<QRgb>(style->styleHint(QStyle::SH_Table_GridLineColor, &option, w));
+        painter->fillRect(QRect(cell.right(), cell.top(), 1, cell.height()), grid);
+        painter->fillRect(QRect(cell.left(), cell.bottom(), cell.width() - 1, 1), grid);
+    }
+
+private:
+    void paintCell(QPainter *painter, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) const {
         QStyleOptionViewItem o = option;
         initStyleOption(&o, index);
         const QString text = o.text;
+        const bool plain = bare(o);
+        if (text.isEmpty() && plain)
+            return; // the view's background is all there is
         if (text.isEmpty() || (o.features & QStyleOptionViewItem::HasDecoration)) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
@@ -134,10 +155,10 @@ public:
         o.text.clear();
         const QWidget *w = o.widget;
         QStyle *style = w != nullptr ? w->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &o, painter, w);
+        if (!plain)
+            style->drawControl(QStyle::CE_ItemViewItem, &o, painter, w);
         const QStaticText &st = laidOut(text, o.font);
-        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &o, w)
-                               .adjusted(kMargin, 0, -kMargin, 0);
+        const QRect area = textArea(o, style, plain).adjusted(kMargin, 0, -kMargin, 0);
         const QSizeF size = st.size();
         if (size.width() > area.width()) { // does not fit: Qt's own, elided
             QStyledItemDelegate::paint(painter, option, index);
@@ -166,13 +187,43 @@ public:
         painter->restore();
     }
 
-private:
     static constexpr int kMargin = 3; // as Qt's item views pad a cell's text
-    const QStaticText &laidOut(const QString &text, const QFont &font) const {
+
+    // Nothing drawn under the text: no background, selection, focus or check.
+    static bool bare(const QStyleOptionViewItem &o) {
+        return o.backgroundBrush.style() == Qt::NoBrush &&
+               !(o.state & (QStyle::State_Selected | QStyle::State_HasFocus)) &&
+               !(o.features &
+                 (QStyleOptionViewItem::Alternate | QStyleOptionViewItem::HasCheckIndicator |
+                  QStyleOptionViewItem::HasDecoration));
+    }
+
+    // Where the style puts a cell's text; for a bare cell it depends on the
+    // cell's size alone, and working it out costs as much as drawing the text.
+    QRect textArea(const QStyleOptionViewItem &o, QStyle *style, bool plain) const {
+        if (!plain)
+            return style->subElementRect(QStyle::SE_ItemViewItemText, &o, o.widget);
+        forgetIfFontChanged(o.font);
+        auto it = areas_.constFind(o.rect.size());
+        if (it == areas_.constEnd()) {
+            if (areas_.size() > 256)
+                areas_.clear();
+            const QRect r = style->subElementRect(QStyle::SE_ItemViewItemText, &o, o.widget);
+            it = areas_.insert(o.rect.size(), r.translated(-o.rect.topLeft()));
+        }
+        return it.value().translated(o.rect.topLeft());
+    }
+
+    void forgetIfFontChanged(const QFont &font) const {
         if (font != font_) {
             cache_.clear();
+            areas_.clear();
             font_ = font;
         }
+    }
+
+    const QStaticText &laidOut(const QString &text, const QFont &font) const {
+        forgetIfFontChanged(font);
         auto it = cache_.find(text);
         if (it == cache_.end()) {
             if (cache_.size() > 4096)
@@ -185,11 +236,18 @@ private:
         return it.value();
     }
     mutable QHash<QString, QStaticText> cache_;
+    mutable QHash<QSize, QRect> areas_; // a bare cell's text area by the cell's size
     mutable QFont font_;
 };
 
 Table::Table(QWidget *parent) : QTableWidget(parent), corner_(new QLabel(this)) {
     setItemDelegate(new CellDelegate(this));
+    setShowGrid(false); // the cells draw it
+    // The scroll bar moves at every frame of a run; its holder covers what is
+    // behind it, so the panel and its tab frame are not drawn again under it.
+    for (QScrollBar *bar : {verticalScrollBar(), horizontalScrollBar()})
+        if (QWidget *holder = bar->parentWidget(); holder != nullptr && holder != this)
+            holder->setAutoFillBackground(true);
     setHorizontalHeader(new TableHeader(Qt::Horizontal, this));
     setVerticalHeader(new TableHeader(Qt::Vertical, this));
     corner_->setAlignment(Qt::AlignCenter);
