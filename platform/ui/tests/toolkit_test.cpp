@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -370,6 +371,28 @@ private slots:
         QVERIFY(counter.paints > unpaced);
     }
 
+    // Paced, the operator's own press is drawn at once, not an interval later:
+    // a button going down shows before anything it starts.
+    void pacedRedrawsAnswerAPressAtOnce() {
+        auto *b = qobject_cast<QPushButton *>(ui::detail::control(p, M_BUTTON)->widget.data());
+        QVERIFY(b != nullptr);
+        PaintCounter counter;
+        b->installEventFilter(&counter);
+        ProcessSystemEvents();
+        SetRedrawInterval(60000);
+        SetCtrlAttribute(p, M_BUTTON, ATTR_LABEL_TEXT, "раз");
+        ProcessSystemEvents();
+        SetCtrlAttribute(p, M_BUTTON, ATTR_LABEL_TEXT, "два");
+        ProcessSystemEvents();
+        const int held = counter.paints; // the second change waits for the interval
+        QTest::mousePress(b, Qt::LeftButton);
+        ProcessSystemEvents();
+        QVERIFY(counter.paints > held);
+        QVERIFY(b->isDown());
+        QTest::mouseRelease(b, Qt::LeftButton);
+        SetRedrawInterval(0);
+    }
+
     // Paced, numbers and appended lines reach their widgets at the next
     // frame, reading back exactly as the widgets will hold them; any other use
     // of the control, and the end of pacing, puts them in first.
@@ -495,6 +518,26 @@ private slots:
         QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
                  afresh.convertToFormat(QImage::Format_RGB32));
         DefaultCtrl(p, table);
+    }
+
+    // The cells draw the grid: each cell's right and bottom edge in the grid's
+    // colour, its inside in the table's base colour.
+    void tableCellsDrawTheGrid() {
+        auto *t = qobject_cast<QTableWidget *>(ui::detail::control(p, M_TABLE)->widget.data());
+        QVERIFY(t != nullptr);
+        SetTableCellVal(p, M_TABLE, MakePoint(1, 1), 1.0);
+        ProcessSystemEvents();
+        const QImage image = t->viewport()->grab().toImage();
+        const QRect cell = t->visualRect(t->model()->index(0, 0));
+        QStyleOptionViewItem o;
+        o.initFrom(t);
+        const QColor grid =
+            static_cast<QRgb>(t->style()->styleHint(QStyle::SH_Table_GridLineColor, &o, t));
+        const qreal scale = image.devicePixelRatio();
+        const auto at = [&](int x, int y) { return image.pixelColor(QPoint(x, y) * scale); };
+        QCOMPARE(at(cell.right(), cell.center().y()), grid);
+        QCOMPARE(at(cell.left() + 1, cell.bottom()), grid);
+        QCOMPARE(at(cell.left() + 1, cell.top() + 1), t->palette().color(QPalette::Base));
     }
 
     // Paced, a hidden panel's values wait past the frames (nothing draws
