@@ -28,8 +28,9 @@ int stopCB(int, int, int event, void *, int, int) {
 
 // A wait that ends within this time of the last turn of the event loop is
 // slept through without one: a point's settles then cost one wake-up each, not
-// a turn of the loop as well, and Stop and the frames are never later than this.
-constexpr double kQuietWait = 0.1;
+// a turn of the loop as well, and Stop and the frames are never later than this
+// (a press is seen within a fifth of a second, and drawn at once).
+constexpr double kQuietWait = 0.2;
 std::chrono::steady_clock::time_point g_handled;
 
 // Asleep in the event loop for the wait, so the windows are drawn and Stop is

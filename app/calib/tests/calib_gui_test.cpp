@@ -1050,8 +1050,8 @@ private slots:
     }
 
     // On the real clock, where waits that end soon after the event loop ran
-    // are slept through without it, "Стоп" is still answered within a point or
-    // two.
+    // are slept through without it, "Стоп" is still answered within a fifth of
+    // a second: a few points.
     void stopOnTheRealClock() {
         startOn(deviatingBench());
         showVerification();
@@ -1068,8 +1068,8 @@ private slots:
         runAutomatic();
         ortav::calib::removeJudgedObserver(observer);
         ortav::clock::setVirtual(true);
-        // The click waits at most a tenth of a second: a point or two.
-        QVERIFY2(judged == 4 || judged == 5, std::to_string(judged).c_str());
+        // The click waits at most a fifth of a second: up to four points.
+        QVERIFY2(judged >= 4 && judged <= 7, std::to_string(judged).c_str());
         QCOMPARE(rows(PP_TABLE_R), judged);
         QVERIFY(slurp(dir / "ortav.json").find("\"verdict\": \"interrupted\"") !=
                 std::string::npos);
