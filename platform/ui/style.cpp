@@ -1,6 +1,7 @@
 // The program's look: Fusion, with a focus mark an operator sees at a glance,
 // and flat progress bars, table headers and scroll bars.
 #include "internal.h"
+#include "static_texts.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -25,6 +26,8 @@ public:
             drawFlatHeaderSection(option, painter);
             return;
         }
+        if (element == CE_HeaderLabel && drawHeaderLabel(option, painter))
+            return;
         QProxyStyle::drawControl(element, option, painter, widget);
         // Fusion's focus mark is a faint outline; an operator working from the
         // keyboard must see which control Return or Space will act on.
@@ -108,6 +111,22 @@ private:
         painter->fillRect(QRect(r.right(), r.top(), 1, r.height()), edgeColour());
         painter->fillRect(QRect(r.left(), r.bottom(), r.width(), 1), edgeColour());
     }
+
+    // A header's plain label (a results table's row number, redrawn at every
+    // frame as the table scrolls) with its text laid out once.
+    bool drawHeaderLabel(const QStyleOption *option, QPainter *painter) const {
+        const auto *h = qstyleoption_cast<const QStyleOptionHeader *>(option);
+        if (h == nullptr || !h->icon.isNull() || h->text.isEmpty() || !(h->state & State_Enabled))
+            return false;
+        const QPen pen = painter->pen();
+        painter->setPen(QPen(h->palette.brush(QPalette::ButtonText), pen.widthF()));
+        const bool drawn = labels_.draw(
+            painter, h->rect, QStyle::visualAlignment(h->direction, h->textAlignment), h->text);
+        painter->setPen(pen);
+        return drawn;
+    }
+
+    mutable ui::detail::StaticTexts labels_;
 
     // A run's bar is drawn at every frame: Fusion's rounded, shaded and striped
     // one costs more than the rest of the frame, plain filled rectangles next

@@ -1,6 +1,7 @@
 #include "widgets.h"
 
 #include "internal.h"
+#include "static_texts.h"
 
 #include <algorithm>
 
@@ -13,7 +14,6 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStaticText>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -157,24 +157,7 @@ private:
         QStyle *style = w != nullptr ? w->style() : QApplication::style();
         if (!plain)
             style->drawControl(QStyle::CE_ItemViewItem, &o, painter, w);
-        const QStaticText &st = laidOut(text, o.font);
         const QRect area = textArea(o, style, plain).adjusted(kMargin, 0, -kMargin, 0);
-        const QSizeF size = st.size();
-        if (size.width() > area.width()) { // does not fit: Qt's own, elided
-            QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
-        const Qt::Alignment a = QStyle::visualAlignment(o.direction, o.displayAlignment);
-        qreal x = area.left();
-        if (a & Qt::AlignRight)
-            x = area.right() + 1 - size.width();
-        else if (a & Qt::AlignHCenter)
-            x = area.left() + (area.width() - size.width()) / 2;
-        qreal y = area.top() + (area.height() - size.height()) / 2;
-        if (a & Qt::AlignTop)
-            y = area.top();
-        else if (a & Qt::AlignBottom)
-            y = area.bottom() + 1 - size.height();
         const bool selected = o.state & QStyle::State_Selected;
         const QPalette::ColorGroup group = !(o.state & QStyle::State_Enabled) ? QPalette::Disabled
                                            : (o.state & QStyle::State_Active) ? QPalette::Normal
@@ -183,8 +166,11 @@ private:
         painter->setPen(
             o.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
         painter->setFont(o.font);
-        painter->drawStaticText(QPointF(x, y), st);
+        const bool drawn = texts_.draw(
+            painter, area, QStyle::visualAlignment(o.direction, o.displayAlignment), text);
         painter->restore();
+        if (!drawn) // does not fit: Qt's own, elided
+            QStyledItemDelegate::paint(painter, option, index);
     }
 
     static constexpr int kMargin = 3; // as Qt's item views pad a cell's text
@@ -216,26 +202,12 @@ private:
 
     void forgetIfFontChanged(const QFont &font) const {
         if (font != font_) {
-            cache_.clear();
             areas_.clear();
             font_ = font;
         }
     }
 
-    const QStaticText &laidOut(const QString &text, const QFont &font) const {
-        forgetIfFontChanged(font);
-        auto it = cache_.find(text);
-        if (it == cache_.end()) {
-            if (cache_.size() > 4096)
-                cache_.clear();
-            QStaticText st(text);
-            st.setTextFormat(Qt::PlainText);
-            st.prepare(QTransform(), font);
-            it = cache_.insert(text, st);
-        }
-        return it.value();
-    }
-    mutable QHash<QString, QStaticText> cache_;
+    mutable StaticTexts texts_;
     mutable QHash<QSize, QRect> areas_; // a bare cell's text area by the cell's size
     mutable QFont font_;
 };
