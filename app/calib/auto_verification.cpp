@@ -5,6 +5,7 @@
 #include "delay.h"
 #include "front_panel.h"
 #include "long_run.h"
+#include "norm.h"
 #include "p_ortav.h"
 #include "points.h"
 #include "protocol_text.h"
@@ -12,11 +13,13 @@
 #include "run_stop.h"
 #include "si_calls.h"
 #include "userint.h"
+#include "verification_chart.h"
 #include "verification_run.h"
 #include "visa.h"
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 int povFailed = 0;
 
@@ -184,6 +187,17 @@ void closing() {
     povFailed = 0;
 }
 
+// The set values and norms of the run (both channels take the same), for the
+// chart's axes.
+std::vector<PlannedPoint> plannedPoints() {
+    std::vector<PlannedPoint> planned;
+    for (const double P : resistancePoints(hardVersion))
+        planned.push_back({1, P, defPermDev(P)});
+    for (const double P : currentPoints())
+        planned.push_back({2, P, kCurrentNormMilliamps});
+    return planned;
+}
+
 int run() {
     struct Pass {
         short chan, mode;
@@ -246,9 +260,11 @@ int autoVerification() {
     g_point = 0;
     const int points =
         static_cast<int>(2 * resistancePoints(hardVersion).size() + 2 * currentPoints().size());
+    verificationChartPlan(plannedPoints());
     longRunBegin("\r\nИДЕТ АВТОПОВЕРКА\r\n", points, true);
     const int r = run();
     longRunEnd();
+    verificationChartPlan({});
     verificationRunEnded(false); // ended early; nothing when the verdict came
     unlockProtocolAfterRun();
     g_running = false;

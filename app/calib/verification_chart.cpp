@@ -14,6 +14,8 @@
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsEllipseItem>
+#include <QGraphicsLineItem>
 #include <QImage>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -61,6 +63,12 @@ void build(Drawing &d, double scale) {
     auto *chart = new QChart;
     d.chart = chart;
     chart->setMargins(QMargins(2, 2, 2, 2));
+    // A plain rectangle with a one-pixel edge is filled; a rounded one, or a
+    // wider edge, is stroked at every repaint.
+    chart->setBackgroundRoundness(0);
+    QPen border = chart->backgroundPen();
+    border.setWidthF(0.0);
+    chart->setBackgroundPen(border);
     chart->legend()->setAlignment(Qt::AlignRight);
     QFont f = chart->legend()->font();
     sized(f, 10 * scale);
@@ -119,6 +127,20 @@ void build(Drawing &d, double scale) {
     chart->addAxis(d.xLog, Qt::AlignBottom);
     chart->addAxis(d.xLinear, Qt::AlignBottom);
     chart->addAxis(d.y, Qt::AlignLeft);
+    // One pixel wide whatever the size, as the theme draws them: a line of a
+    // width of its own has its bounds worked out by stroking it, for every
+    // grid line at every repaint of a chart shown during a run.
+    for (QAbstractAxis *a : std::initializer_list<QAbstractAxis *>{d.xLog, d.xLinear, d.y}) {
+        QPen p = a->linePen();
+        p.setWidthF(0.0);
+        a->setLinePen(p);
+        p = a->gridLinePen();
+        p.setWidthF(0.0);
+        a->setGridLinePen(p);
+        p = a->minorGridLinePen();
+        p.setWidthF(0.0);
+        a->setMinorGridLinePen(p);
+    }
     for (QAbstractSeries *s : chart->series())
         s->attachAxis(d.y);
 }
@@ -179,7 +201,8 @@ void replaceIfChanged(QXYSeries *series, const QList<QPointF> &points) {
         series->replace(points);
 }
 
-void draw(Drawing &d, int mode, const std::vector<JudgedPoint> &points, const QString &title) {
+void draw(Drawing &d, int mode, const std::vector<JudgedPoint> &points, const QString &title,
+          const std::vector<PlannedPoint> &planned = {}) {
     const bool resistance = mode == 1;
     if (d.chart->title() != title)
         d.chart->setTitle(title);
@@ -220,7 +243,17 @@ void draw(Drawing &d, int mode, const std::vector<JudgedPoint> &points, const QS
         replaceIfChanged(d.beyond[c], beyond[c]);
     }
 
-    if (mine.empty()) {
+    bool any = !mine.empty();
+    for (const PlannedPoint &p : planned) {
+        if (p.mode != mode)
+            continue;
+        xMin = any ? std::min(xMin, p.set) : p.set;
+        xMax = any ? std::max(xMax, p.set) : p.set;
+        if (std::isfinite(p.permitted))
+            yMax = std::max(yMax, p.permitted);
+        any = true;
+    }
+    if (!any) {
         xMin = resistance ? 10.0 : 0.0;
         xMax = resistance ? 10000.0 : 3.0;
     }
@@ -264,9 +297,10 @@ struct State {
     int mode = 1;
     QPointer<QChartView> view;
     Drawing drawing;
-    bool built = false;         // the view was made for this sheet
-    bool stale = false;         // points came since the last redraw
-    bool redrawPending = false; // a redraw of the shown chart is on its way
+    bool built = false;             // the view was made for this sheet
+    std::vector<PlannedPoint> plan; // a run's points still to come
+    bool stale = false;             // points came since the last redraw
+    bool redrawPending = false;     // a redraw of the shown chart is on its way
 };
 
 State &state() {
@@ -283,6 +317,7 @@ void followSheet() {
     if (s.sheet != ppPanel || (s.built && !s.view)) {
         s.sheet = ppPanel;
         s.points.clear();
+        s.plan.clear();
         s.mode = 1;
         s.built = false;
         s.stale = false;
@@ -315,7 +350,11 @@ void redraw() {
         return;
     State &s = state();
     s.stale = false;
-    draw(s.drawing, s.mode, s.points, onScreenTitle(s.mode));
+    draw(s.drawing, s.mode, s.points, onScreenTitle(s.mode), s.plan);
+    for (QGraphicsItem *i : s.view->scene()->items())
+        if ((i->type() == QGraphicsLineItem::Type || i->type() == QGraphicsEllipseItem::Type) &&
+            i->cacheMode() == QGraphicsItem::NoCache)
+            i->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
 }
 
 // Laying out the markers costs more than a point's settle time: a hidden chart
@@ -347,6 +386,12 @@ void verificationChartAdd(const JudgedPoint &p) {
     pointsChanged();
 }
 
+void verificationChartPlan(std::vector<PlannedPoint> planned) {
+    followSheet();
+    state().plan = std::move(planned);
+    pointsChanged();
+}
+
 void verificationChartClear() {
     followSheet();
     State &s = state();
@@ -374,6 +419,11 @@ void showVerificationChart(bool on) {
     SetCtrlAttribute(ppPanel, PP_CHART, ATTR_VISIBLE, on ? 1 : 0);
     if (QWidget *canvas = CtrlWidget(ppPanel, PP_CHART))
         canvas->raise(); // over whichever table the mode shows
+    // Under the chart the tables take their rows without drawing them: a row
+    // drawn there has the chart drawn again over it.
+    for (int table : {PP_TABLE_R, PP_TABLE_I})
+        if (QWidget *t = CtrlWidget(ppPanel, table))
+            t->setUpdatesEnabled(!on);
     SetCtrlAttribute(ppPanel, PP_CHART_SHOW, ATTR_LABEL_TEXT, on ? "Таблица" : "График");
 }
 

@@ -9,6 +9,7 @@
 #include "judged_point.h"
 
 #include <string>
+#include <vector>
 
 class QChart;
 class QImage;
@@ -20,6 +21,19 @@ void verificationChartAdd(const JudgedPoint &p);
 
 // Forgets every point (the sheet's tables were emptied).
 void verificationChartClear();
+
+// A point a run is going to judge.
+struct PlannedPoint {
+    int mode = 1; // 1 resistance, 2 current
+    double set = 0.0;
+    double permitted = 0.0;
+};
+
+// The points a run is going to judge: the axes take all of them in from the
+// start and stay put while the run's points come (a moving axis is hard to
+// follow, and each change of one lays the chart out again). Empty: the judged
+// points alone.
+void verificationChartPlan(std::vector<PlannedPoint> planned);
 
 // MODE of the sheet was committed: the chart shows that mode from now on.
 void verificationChartFollowMode(int mode);

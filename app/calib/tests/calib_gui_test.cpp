@@ -26,10 +26,13 @@
 #include "verification_run.h"
 #include "visa.h"
 
+#include <QChart>
 #include <QDate>
 #include <QImage>
+#include <QLogValueAxis>
 #include <QProcess>
 #include <QTimer>
+#include <QValueAxis>
 #include <QtTest>
 
 #include <cctype>
@@ -43,6 +46,7 @@
 #include <iterator>
 #include <optional>
 #include <regex>
+#include <set>
 
 using namespace harness;
 namespace fs = std::filesystem;
@@ -992,6 +996,44 @@ private slots:
         QVERIFY(ui::test::grabPanel(mp, ORTAV_SCREENSHOT_DIR "/chart_on_sheet.png"));
 #endif
         drawsTable(PP_TABLE_R);
+    }
+
+    // An automatic run's chart has the axes of all its points from the first
+    // one on: for a module within its norms they stay put while the points
+    // come (a deviation beyond the norms widens them, not to be hidden).
+    void chartAxesHoldTheWholeRunFromItsFirstPoint() {
+        std::string yaml = deviatingBench(2, "0.001");
+        yaml.replace(yaml.find("eeprom: blank"), 13, "eeprom: {image: valid}");
+        startOn(yaml);
+        showVerification();
+        QVERIFY(ui::test::click(ppPanel, PP_CHART_SHOW));
+        using Range = std::pair<double, double>;
+        std::set<Range> xs, ys;
+        const auto range = [](QAbstractAxis *a) -> Range {
+            if (auto *l = qobject_cast<QLogValueAxis *>(a))
+                return {l->min(), l->max()};
+            auto *v = qobject_cast<QValueAxis *>(a);
+            return v != nullptr ? Range{v->min(), v->max()} : Range{};
+        };
+        const int observer =
+            ortav::calib::addJudgedObserver([&](const ortav::calib::JudgedPoint &p) {
+                if (p.mode != 1)
+                    return;
+                QChart *chart = ortav::calib::verificationChart();
+                for (QAbstractAxis *a : chart->axes(Qt::Horizontal))
+                    if (a->isVisible())
+                        xs.insert(range(a));
+                ys.insert(range(chart->axes(Qt::Vertical).front()));
+            });
+        runAutomatic();
+        ortav::calib::removeJudgedObserver(observer);
+        QCOMPARE(int(xs.size()), 1);
+        QCOMPARE(int(ys.size()), 1);
+        const auto points = ortav::calib::resistancePoints(hardVersion);
+        const double low = *std::min_element(points.begin(), points.end());
+        const double top = *std::max_element(points.begin(), points.end());
+        QVERIFY(xs.begin()->first <= low && xs.begin()->second >= top);
+        QVERIFY(ys.begin()->second >= defPermDev(top));
     }
 
     // "Стоп" in the message panel ends an automatic run after the point under
