@@ -228,6 +228,19 @@ void draw(Drawing &d, int mode, const std::vector<JudgedPoint> &points, const QS
         if (std::isfinite(p.permitted))
             yMax = std::max(yMax, p.permitted);
     }
+    // A run's band is its whole corridor from the start: drawn once, not
+    // again with each point.
+    bool any = !mine.empty();
+    for (const PlannedPoint &p : planned) {
+        if (p.mode != mode)
+            continue;
+        band.emplace_back(p.set, p.permitted);
+        xMin = any ? std::min(xMin, p.set) : p.set;
+        xMax = any ? std::max(xMax, p.set) : p.set;
+        if (std::isfinite(p.permitted))
+            yMax = std::max(yMax, p.permitted);
+        any = true;
+    }
     std::sort(band.begin(), band.end());
     QList<QPointF> upper, lower;
     upper.reserve(static_cast<qsizetype>(band.size()));
@@ -243,16 +256,6 @@ void draw(Drawing &d, int mode, const std::vector<JudgedPoint> &points, const QS
         replaceIfChanged(d.beyond[c], beyond[c]);
     }
 
-    bool any = !mine.empty();
-    for (const PlannedPoint &p : planned) {
-        if (p.mode != mode)
-            continue;
-        xMin = any ? std::min(xMin, p.set) : p.set;
-        xMax = any ? std::max(xMax, p.set) : p.set;
-        if (std::isfinite(p.permitted))
-            yMax = std::max(yMax, p.permitted);
-        any = true;
-    }
     if (!any) {
         xMin = resistance ? 10.0 : 0.0;
         xMax = resistance ? 10000.0 : 3.0;
@@ -337,6 +340,9 @@ QChartView *view() {
     build(s.drawing, 1.0);
     auto *v = new QChartView(s.drawing.chart, canvas);
     v->setRenderHint(QPainter::Antialiasing);
+    // Without a frame the view is all its opaque viewport: nothing under it
+    // (the sheet, the tab's frame) is drawn again each time the chart is.
+    v->setFrameShape(QFrame::NoFrame);
     auto *layout = new QVBoxLayout(canvas);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(v);
