@@ -12,6 +12,8 @@
 #include <QVariant>
 
 #include <ctime>
+#include <map>
+#include <mutex>
 
 namespace ortav::results {
 
@@ -115,16 +117,53 @@ bool execute(QSqlQuery &s, const QString &sql, const QVariantList &values, const
     return false;
 }
 
+// The row statements of each connection, prepared once: a run inserts a row a
+// point, and preparing the statement costs several times running it. Kept for
+// the whole process (never destroyed), dropped with their connection.
+struct Statements {
+    std::mutex lock; // connections of other threads (each used by its own)
+    std::map<QString, std::map<QString, QSqlQuery>> byConnection;
+};
+Statements &statements() {
+    static auto *s = new Statements;
+    return *s;
+}
+
 // One row: its columns and their values in the same order.
 bool insertRow(QSqlDatabase &db, const char *table, const QStringList &columns,
                const QVariantList &values, std::string *error) {
     const QStringList marks(columns.size(), QStringLiteral("?"));
-    QSqlQuery s(db);
-    return execute(s,
-                   QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                       .arg(QLatin1String(table), columns.join(QStringLiteral(", ")),
-                            marks.join(QStringLiteral(", "))),
-                   values, QLatin1String(table), error);
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(QLatin1String(table), columns.join(QStringLiteral(", ")),
+                                 marks.join(QStringLiteral(", ")));
+    Statements &all = statements();
+    std::unique_lock<std::mutex> g(all.lock);
+    std::map<QString, QSqlQuery> &mine = all.byConnection[db.connectionName()];
+    auto it = mine.find(sql);
+    if (it == mine.end()) {
+        QSqlQuery s(db);
+        if (!s.prepare(sql)) {
+            fail(error, QLatin1String(table), s.lastError());
+            return false;
+        }
+        it = mine.emplace(sql, std::move(s)).first;
+    }
+    QSqlQuery &s = it->second;
+    g.unlock(); // the connection's own statement, used on its own thread
+    for (qsizetype i = 0; i < values.size(); ++i)
+        s.bindValue(static_cast<int>(i), values[i]);
+    if (s.exec())
+        return true;
+    fail(error, QLatin1String(table), s.lastError());
+    g.lock();
+    mine.erase(sql); // prepared afresh next time
+    return false;
+}
+
+void forgetStatements(const QString &connection) {
+    Statements &all = statements();
+    std::lock_guard<std::mutex> g(all.lock);
+    all.byConnection.erase(connection);
 }
 
 const QStringList kPointColumns = {
@@ -249,6 +288,7 @@ bool Database::open(const Target &target, std::string *error) {
             *error = describe(target) + ": " + *error;
         db.close();
     }
+    forgetStatements(connection_);
     QSqlDatabase::removeDatabase(connection_);
     return false;
 }
@@ -256,6 +296,7 @@ bool Database::open(const Target &target, std::string *error) {
 void Database::close() {
     if (!QSqlDatabase::contains(connection_))
         return;
+    forgetStatements(connection_); // before the connection they run on
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         db.close();
