@@ -707,7 +707,7 @@ int SetCtrlAttribute(int p, int id, int attribute, int value) {
             return err;
         // A log scrolled to its end after each line: scrolled once its lines are in.
         if (attribute == ATTR_FIRST_VISIBLE_LINE && c->spec.kind == CTRL_TEXT_BOX &&
-            displayDeferred()) {
+            waitsToShow(*c)) {
             deferFirstLine(*c, value);
             return 0;
         }
@@ -1022,7 +1022,7 @@ int InsertTextBoxLine(int p, int id, int index, const char *text) {
         const QTextDocument *doc = static_cast<QPlainTextEdit *>(c->widget.data())->document();
         const int lines =
             (doc->isEmpty() ? 0 : doc->blockCount()) + static_cast<int>(c->pendingLines.size());
-        if (displayDeferred() && (index < 0 || index >= lines)) {
+        if (waitsToShow(*c) && (index < 0 || index >= lines)) {
             deferLine(*c, line);
             return 0;
         }
@@ -1066,11 +1066,17 @@ int GetNumTextBoxLines(int p, int id, int *count) {
 
 int ResetTextBox(int p, int id, const char *text) {
     int err = 0;
-    Control *c = ctrl(p, id, &err);
-    if (c == nullptr)
-        return err;
-    if (c->spec.kind != CTRL_TEXT_BOX)
-        return UIE_BAD_CONTROL;
+    Control *c = nullptr;
+    {
+        KeepPending keep; // lines still waiting go with the rest
+        c = ctrl(p, id, &err);
+        if (c == nullptr)
+            return err;
+        if (c->spec.kind != CTRL_TEXT_BOX)
+            return UIE_BAD_CONTROL;
+        dropPendingLines(*c);
+    }
+    settleControl(*c);
     static_cast<QPlainTextEdit *>(c->widget.data())
         ->setPlainText(QString::fromUtf8(text != nullptr ? text : ""));
     return 0;

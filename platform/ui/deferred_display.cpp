@@ -4,6 +4,7 @@
 #include "widgets.h"
 
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -39,11 +40,30 @@ void layOutTables() {
             t->layOutNow();
 }
 
+// Values held for a widget that is not shown go in as it shows.
+class SettleOnShow : public QObject {
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() == QEvent::Show) {
+            o->removeEventFilter(this);
+            settleShown();
+        }
+        return false;
+    }
+};
+
+void settleWhenShown(QWidget *w) {
+    static auto *watcher = new SettleOnShow; // kept for the process
+    w->installEventFilter(watcher);
+}
+
 void remember(Control &c) {
     auto &p = pending();
     const std::pair<int, int> key{c.panel, c.id};
     if (std::find(p.begin(), p.end(), key) == p.end())
         p.push_back(key);
+    if (!c.widget.isNull() && !c.widget->isVisible())
+        settleWhenShown(c.widget.data());
     framePendingValues();
 }
 
@@ -127,6 +147,15 @@ void deferNumber(Control &c, double value) {
     const double rounded = QString::number(value, 'f', n->decimals()).toDouble();
     c.pendingNumber = std::clamp(rounded, n->minimum(), n->maximum());
     remember(c);
+}
+
+bool waitsToShow(const Control &c) {
+    return displayDeferred() || (!c.widget.isNull() && !c.widget->isVisible());
+}
+
+void dropPendingLines(Control &c) {
+    c.pendingLines.clear();
+    c.pendingFirstLine.reset();
 }
 
 void deferLine(Control &c, const QString &line) {

@@ -132,6 +132,11 @@ void deferNumber(Control &c, double value);
 // A value as a progress bar holds it: bounded to its range, whole.
 int progressValue(const QProgressBar &bar, double value);
 void deferLine(Control &c, const QString &line);
+// A text box's lines and scroll wait while paced, and while it is not shown:
+// a hidden protocol view laid out again with every line it is given would
+// cost more than the run writing them; shown, it takes them all at once.
+bool waitsToShow(const Control &c);
+void dropPendingLines(Control &c);
 void deferText(Control &c, const QString &text);
 void deferFirstLine(Control &c, int line);
 // Puts every pending value in its widget; or those of one control.

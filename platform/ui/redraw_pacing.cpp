@@ -33,7 +33,7 @@ public:
         interval_ = msec > 0 ? msec : 0;
         if (interval_ == 0) {
             timer_.stop();
-            ui::detail::settlePending();
+            ui::detail::settleShown(); // a hidden widget's values as it shows
             release();
             last_.clear();
         }

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -538,6 +539,34 @@ private slots:
         QCOMPARE(at(cell.right(), cell.center().y()), grid);
         QCOMPARE(at(cell.left() + 1, cell.bottom()), grid);
         QCOMPARE(at(cell.left() + 1, cell.top() + 1), t->palette().color(QPalette::Base));
+    }
+
+    // A text box not shown takes its lines as it shows, all at once, paced or
+    // not; they count meanwhile as if they were in, and a reset drops them.
+    void hiddenTextBoxTakesItsLinesAsItShows() {
+        const int q = NewPanel(0, "Скрытая", 0, 0, 200, 300);
+        const int box = NewCtrl(q, CTRL_TEXT_BOX, "", 10, 10);
+        auto *t = qobject_cast<QPlainTextEdit *>(ui::detail::control(q, box)->widget.data());
+        QVERIFY(t != nullptr);
+        InsertTextBoxLine(q, box, -1, "раз");
+        InsertTextBoxLine(q, box, -1, "два");
+        QVERIFY(t->document()->isEmpty()); // not laid out while nobody sees it
+        int lines = 0;
+        GetNumTextBoxLines(q, box, &lines);
+        QCOMPARE(lines, 2);
+        ResetTextBox(q, box, "");
+        GetNumTextBoxLines(q, box, &lines);
+        QCOMPARE(lines, 0);
+        for (int i = 1; i <= 30; ++i)
+            InsertTextBoxLine(q, box, -1, std::to_string(i).c_str());
+        int visible = 0;
+        GetCtrlAttribute(q, box, ATTR_VISIBLE_LINES, &visible);
+        QVERIFY(visible > 0 && visible < 30);
+        SetCtrlAttribute(q, box, ATTR_FIRST_VISIBLE_LINE, 30 - visible); // at its end
+        DisplayPanel(q);
+        QCOMPARE(t->document()->blockCount(), 30);
+        QCOMPARE(t->verticalScrollBar()->value(), 30 - visible);
+        DiscardPanel(q);
     }
 
     // Paced, a hidden panel's values wait past the frames (nothing draws
