@@ -125,26 +125,47 @@ std::string csvBesideProtocol(const std::string &protocolPath) {
     return csv;
 }
 
+namespace {
+// The file a run adds its rows to stays open from row to row while its name
+// still leads to it (opening, examining and closing it cost more than the
+// row); renamed, replaced or removed, it is opened anew by its name.
+struct OpenCsv {
+    std::string path;
+    int fd = -1;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    void forget() {
+        if (fd >= 0)
+            ::close(fd);
+        *this = {};
+    }
+};
+} // namespace
+
 bool appendCsvRow(const std::string &path, const JudgedPoint &p, const std::string &bench,
                   int *error) {
+    static OpenCsv open;
     struct stat st {};
-    const int fd = openForAppend(path.c_str(), error, &st);
-    if (fd < 0)
-        return false;
+    const bool same = open.fd >= 0 && open.path == path && ::stat(path.c_str(), &st) == 0 &&
+                      st.st_dev == open.dev && st.st_ino == open.ino;
+    if (!same) {
+        open.forget();
+        const int fd = openForAppend(path.c_str(), error, &st);
+        if (fd < 0)
+            return false;
+        open = {path, fd, st.st_dev, st.st_ino};
+    }
     const bool fresh = st.st_size == 0;
-    bool ok = appendWhole(fd, (fresh ? std::string(kCsvHeader) : std::string()) + csvRow(p, bench),
-                          error);
+    bool ok = appendWhole(
+        open.fd, (fresh ? std::string(kCsvHeader) : std::string()) + csvRow(p, bench), error);
     // Like the protocol: a judged point reaches the disk during the next settle wait.
-    if (ok && !syncInBackground(fd)) {
+    if (ok && !syncInBackground(open.fd)) {
         ok = false;
         if (error != nullptr)
             *error = errno;
     }
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        if (error != nullptr)
-            *error = errno;
-    }
+    if (!ok)
+        open.forget(); // the next row tries the name afresh
     return ok;
 }
 

@@ -100,6 +100,23 @@ TEST(ResultsFiles, CsvIsAppendedWithOneHeader) {
     EXPECT_FALSE(appendCsvRow(dir.file("missing/r.csv"), point(1, 1, 1, 1, 1, false)));
 }
 
+// Rows follow the file's name: removed, or another file put in its place
+// between two rows, the next row goes to the file the name now leads to.
+TEST(ResultsFiles, CsvRowsFollowTheNameWhenTheFileIsReplaced) {
+    TempDir dir;
+    const std::string path = dir.file("r.csv");
+    const auto row = [](double set) { return point(1, 1, set, set, 1.0, false); };
+    ASSERT_TRUE(appendCsvRow(path, row(1)));
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    ASSERT_TRUE(appendCsvRow(path, row(2)));
+    EXPECT_EQ(readAll(path), std::string(kCsvHeader) + csvRow(row(2)));
+    const std::string other = dir.file("other.csv");
+    ASSERT_TRUE(appendCsvRow(other, row(3)));
+    ASSERT_EQ(std::rename(other.c_str(), path.c_str()), 0);
+    ASSERT_TRUE(appendCsvRow(path, row(4)));
+    EXPECT_EQ(readAll(path), std::string(kCsvHeader) + csvRow(row(3)) + csvRow(row(4)));
+}
+
 TEST(ResultsFiles, CsvUncertaintyColumnsAndAFileOfAnotherShapeLeftAlone) {
     using namespace ortav::uncertainty;
     JudgedPoint p = point(1, 1, 100, 100.05, 0.1, false);
