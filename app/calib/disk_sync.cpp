@@ -37,11 +37,22 @@ public:
             worker_.join(); // after the last sync: nothing handed over is dropped
     }
 
-    bool hand(int fd) {
-        const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-        if (copy < 0)
-            return ::fdatasync(fd) == 0;
+    bool hand(int fd, const struct stat *status) {
+        struct stat st {};
+        const bool looked = status != nullptr ? (st = *status, true) : ::fstat(fd, &st) == 0;
+        const bool known = looked && S_ISREG(st.st_mode);
         std::unique_lock<std::mutex> g(lock_);
+        // A file already waiting takes this line into the same sync (one being
+        // synced now is handed again: its sync may have begun before the line).
+        if (known)
+            for (const Pending &p : pending_)
+                if (p.known && p.dev == st.st_dev && p.ino == st.st_ino)
+                    return true;
+        const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        if (copy < 0) {
+            g.unlock();
+            return ::fdatasync(fd) == 0;
+        }
         if (!worker_.joinable()) {
             try {
                 worker_ = std::thread([this] { run(); });
@@ -52,7 +63,7 @@ public:
                 return ok;
             }
         }
-        pending_.push_back(copy);
+        pending_.push_back({copy, known, st.st_dev, st.st_ino});
         // Gathering or syncing, the worker takes it up anyway: waking it for
         // every line would cost both threads a switch.
         const bool idle = idle_;
@@ -94,21 +105,19 @@ private:
         return ok;
     }
 
-    // One sync per file: duplicates of the same file's descriptors are synced once.
-    static int syncEach(const std::vector<int> &batch) {
-        std::vector<std::pair<dev_t, ino_t>> done;
+    // A file is handed over once while it waits: one sync each.
+    struct Pending {
+        int fd;
+        bool known; // a regular file, whose device and inode tell it
+        dev_t dev;
+        ino_t ino;
+    };
+
+    static int syncEach(const std::vector<Pending> &batch) {
         int failed = 0;
-        for (int fd : batch) {
-            struct stat st {};
-            const bool known = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-            const std::pair<dev_t, ino_t> file{st.st_dev, st.st_ino};
-            if (known && std::find(done.begin(), done.end(), file) != done.end())
-                continue;
-            if (::fdatasync(fd) != 0 && failed == 0)
+        for (const Pending &p : batch)
+            if (::fdatasync(p.fd) != 0 && failed == 0)
                 failed = errno;
-            if (known)
-                done.push_back(file);
-        }
         return failed;
     }
 
@@ -121,13 +130,13 @@ private:
             if (pending_.empty())
                 return; // stopping, and all synced
             wake_.wait_for(g, kGather, [this] { return stopping_ || waiting_ > 0; });
-            std::vector<int> batch;
+            std::vector<Pending> batch;
             batch.swap(pending_);
             busy_ = true;
             g.unlock();
             const int failed = syncEach(batch);
-            for (int fd : batch)
-                ::close(fd);
+            for (const Pending &p : batch)
+                ::close(p.fd);
             g.lock();
             busy_ = false;
             if (failed_ == 0)
@@ -138,7 +147,7 @@ private:
 
     std::mutex lock_;
     std::condition_variable wake_, done_;
-    std::vector<int> pending_;
+    std::vector<Pending> pending_;
     bool busy_ = false, stopping_ = false;
     bool idle_ = false; // waiting for something to sync
     int waiting_ = 0;
@@ -165,8 +174,8 @@ bool syncedSoFar(int *error) {
     return syncer().failedSoFar(error);
 }
 
-bool syncInBackground(int fd) {
-    return syncer().hand(fd);
+bool syncInBackground(int fd, const struct stat *status) {
+    return syncer().hand(fd, status);
 }
 
 } // namespace ortav::calib

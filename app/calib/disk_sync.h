@@ -7,6 +7,8 @@
 // a result waits for it (waitForDisk).
 #pragma once
 
+struct stat;
+
 namespace ortav::calib {
 
 // Waits until every file handed over is on the disk. False if a sync failed
@@ -24,6 +26,7 @@ bool syncedSoFar(int *error = nullptr);
 // Hands the file over to be synced. The file descriptor stays the caller's (the
 // syncer works on a duplicate), so it may be closed at once. False if it could
 // not be handed over; it has then been synced here.
-bool syncInBackground(int fd);
+// *status: the file's, where the caller has it (saves looking it up again).
+bool syncInBackground(int fd, const struct stat *status = nullptr);
 
 } // namespace ortav::calib

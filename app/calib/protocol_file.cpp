@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ortav::calib {
@@ -35,9 +36,10 @@ bool writeProtocol(int handle, std::string_view utf8, int *error) {
     // A sync of the lines before that failed is told with this one.
     int synced = 0;
     const bool ok = syncedSoFar(&synced);
-    if (!appendWhole(handle, protocolBytes(utf8), error))
+    struct stat st {};
+    if (!appendWhole(handle, protocolBytes(utf8), error, &st))
         return false;
-    if (!syncInBackground(handle)) {
+    if (!syncInBackground(handle, &st)) {
         if (error != nullptr)
             *error = errno;
         return false;

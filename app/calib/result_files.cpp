@@ -72,7 +72,7 @@ int openForAppend(const char *path, int *error, struct stat *status) {
     return fd < 0 ? -1 : fd;
 }
 
-bool appendWhole(int fd, std::string_view bytes, int *error) {
+bool appendWhole(int fd, std::string_view bytes, int *error, struct stat *status) {
     if (fd <= 0) {
         set(error, EBADF);
         return false;
@@ -84,6 +84,8 @@ bool appendWhole(int fd, std::string_view bytes, int *error) {
         set(error, errno);
         return false;
     }
+    if (status != nullptr)
+        *status = st;
     const off_t before = st.st_size;
     const auto size = static_cast<off_t>(bytes.size());
     // The space is asked for a few blocks ahead, so the lines of a run seldom

@@ -30,7 +30,9 @@ int openForAppend(const char *path, int *error = nullptr, struct stat *status = 
 // Appends the bytes at the end of the file in one piece: where the file system
 // can promise the space first, a full disk refuses the piece before anything is
 // written; otherwise a piece cut short is taken back. False with *error set.
-bool appendWhole(int fd, std::string_view bytes, int *error = nullptr);
+// *status: the file's status as it was found before the piece.
+bool appendWhole(int fd, std::string_view bytes, int *error = nullptr,
+                 struct stat *status = nullptr);
 
 // Replaces the file with the bytes: written beside it, synced, and renamed over
 // it, so that a reader never sees half of it, then its folder synced. Both names

@@ -157,9 +157,9 @@ bool appendCsvRow(const std::string &path, const JudgedPoint &p, const std::stri
     }
     const bool fresh = st.st_size == 0;
     bool ok = appendWhole(
-        open.fd, (fresh ? std::string(kCsvHeader) : std::string()) + csvRow(p, bench), error);
+        open.fd, (fresh ? std::string(kCsvHeader) : std::string()) + csvRow(p, bench), error, &st);
     // Like the protocol: a judged point reaches the disk during the next settle wait.
-    if (ok && !syncInBackground(open.fd)) {
+    if (ok && !syncInBackground(open.fd, &st)) {
         ok = false;
         if (error != nullptr)
             *error = errno;
