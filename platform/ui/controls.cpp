@@ -234,13 +234,17 @@ QWidget *makeWidget(Panel &p, Control &c) {
 void setTableCell(Table *t, int row, int col, double v, int precision) {
     QSignalBlocker block(t);
     QTableWidgetItem *item = t->item(row, col);
-    if (item == nullptr) {
+    // A new cell is made whole before the table has it: each change of a cell
+    // the table holds goes round its model and view.
+    const bool fresh = item == nullptr;
+    if (fresh) {
         item = new QTableWidgetItem();
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        t->setItem(row, col, item);
     }
     item->setData(Qt::UserRole, v);
     item->setText(formatNumber(v, precision));
+    if (fresh)
+        t->setItem(row, col, item);
 }
 
 void resetTable(Control &c) {
@@ -1153,12 +1157,13 @@ int SetTableCellVal(int p, int id, Point cell, const char *value) {
         return UIE_BAD_INDEX;
     QSignalBlocker block(t);
     QTableWidgetItem *item = t->item(cell.y - 1, cell.x - 1);
-    if (item == nullptr) {
-        item = new QTableWidgetItem();
-        t->setItem(cell.y - 1, cell.x - 1, item);
+    const QString text = QString::fromUtf8(value != nullptr ? value : "");
+    if (item == nullptr) { // made whole before the table has it
+        t->setItem(cell.y - 1, cell.x - 1, new QTableWidgetItem(text));
+        return 0;
     }
     item->setData(Qt::UserRole, QVariant());
-    item->setText(QString::fromUtf8(value != nullptr ? value : ""));
+    item->setText(text);
     return 0;
 }
 

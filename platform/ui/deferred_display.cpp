@@ -14,6 +14,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <charconv>
 #include <utility>
 #include <vector>
 
@@ -144,7 +145,13 @@ void deferNumber(Control &c, double value) {
         return;
     }
     const auto *n = static_cast<const QDoubleSpinBox *>(c.widget.data());
-    const double rounded = QString::number(value, 'f', n->decimals()).toDouble();
+    // Qt's own text of the number, read back without Qt's locale-aware parser
+    // (several times the cost of the rest); both give the nearest double.
+    const QByteArray text = QString::number(value, 'f', n->decimals()).toLatin1();
+    double rounded = 0.0;
+    if (std::from_chars(text.constData(), text.constData() + text.size(), rounded).ec !=
+        std::errc())
+        rounded = QString::fromLatin1(text).toDouble(); // inf, nan and the like
     c.pendingNumber = std::clamp(rounded, n->minimum(), n->maximum());
     remember(c);
 }

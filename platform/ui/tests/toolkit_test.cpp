@@ -407,7 +407,8 @@ private slots:
             double held; // what the widget itself keeps of it, unpaced
         };
         std::vector<Case> cases;
-        for (double v : {1.23456789, 99.0, -3.0, 7.5}) {
+        // Halfway numbers a binary double holds exactly: Qt rounds them its own way.
+        for (double v : {1.23456789, 99.0, -3.0, 7.5, 0.125, 0.0625, 0.03125, 2.5, -0.00001, 1e9}) {
             SetCtrlVal(p, M_NUM, v);
             double held = 0;
             GetCtrlVal(p, M_NUM, &held);
