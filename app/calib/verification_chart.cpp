@@ -357,6 +357,9 @@ void redraw() {
     State &s = state();
     s.stale = false;
     draw(s.drawing, s.mode, s.points, onScreenTitle(s.mode), s.plan);
+    // Grid lines and markers stay put from one redraw to the next: drawn from
+    // pictures of themselves, not antialiased anew each time (new ones, as the
+    // series make them, are taken in here).
     for (QGraphicsItem *i : s.view->scene()->items())
         if ((i->type() == QGraphicsLineItem::Type || i->type() == QGraphicsEllipseItem::Type) &&
             i->cacheMode() == QGraphicsItem::NoCache)
