@@ -44,6 +44,7 @@ struct Table {
     // The simulated bench's own, asked at every judged point: looked up once.
     int (*benchNoise)(const char *, const char *, int, double *) = nullptr;
     int (*benchResistance)(const char *, int, int, int, double *) = nullptr;
+    void (*benchNameOf)(char *, int) = nullptr;
     bool benchLooked = false;
 };
 
@@ -186,18 +187,6 @@ bool isSimulated() {
     return t && t->simulated;
 }
 
-std::string benchName() {
-    Table *t = table();
-    if (!t || !t->simulated)
-        return {};
-    void (*name)(char *, int) = nullptr;
-    if (!t->library.bind("ortavBench_name", name))
-        return {};
-    char buf[256] = {};
-    name(buf, sizeof buf);
-    return buf;
-}
-
 namespace {
 // The simulated bench's figures (nullptr from a real VISA library or one
 // without them), its functions looked up once: they are asked at every point.
@@ -209,6 +198,7 @@ Table *simulatedBench() {
     if (!t->benchLooked) {
         t->library.bind("ortavBench_multimeterNoise", t->benchNoise);
         t->library.bind("ortavBench_moduleResistance", t->benchResistance);
+        t->library.bind("ortavBench_name", t->benchNameOf);
         t->benchLooked = true;
     }
     return t;
@@ -221,6 +211,17 @@ template <class Fn, class... Args> std::optional<double> askBench(Fn fn, Args...
     return value;
 }
 } // namespace
+
+// Asked at every judged point (the results name the bench): the function is
+// looked up once, its answer every time (another bench may have been loaded).
+std::string benchName() {
+    Table *t = simulatedBench();
+    if (t == nullptr || t->benchNameOf == nullptr)
+        return {};
+    char buf[256] = {};
+    t->benchNameOf(buf, sizeof buf);
+    return buf;
+}
 
 std::optional<double> benchMultimeterNoise(const std::string &kind, const std::string &resource,
                                            int position) {
