@@ -61,10 +61,13 @@ void settleWhenShown(QWidget *w) {
 void remember(Control &c) {
     auto &p = pending();
     const std::pair<int, int> key{c.panel, c.id};
-    if (std::find(p.begin(), p.end(), key) == p.end())
+    if (std::find(p.begin(), p.end(), key) == p.end()) {
         p.push_back(key);
-    if (!c.widget.isNull() && !c.widget->isVisible())
-        settleWhenShown(c.widget.data());
+        // Once, not with every value a run gives it (a frame that keeps it
+        // waiting watches it again).
+        if (!c.widget.isNull() && !c.widget->isVisible())
+            settleWhenShown(c.widget.data());
+    }
     framePendingValues();
 }
 
@@ -215,10 +218,12 @@ void settleWhere(bool hiddenToo) {
         Control *c = control(key.first, key.second);
         if (c == nullptr)
             continue;
-        if (hiddenToo || c->widget.isNull() || c->widget->isVisible())
+        if (hiddenToo || c->widget.isNull() || c->widget->isVisible()) {
             settle(*c);
-        else
+        } else {
             pending().push_back(key);
+            settleWhenShown(c->widget.data()); // hidden since its values came
+        }
     }
     g_settling = false;
 }
