@@ -6,12 +6,12 @@
 // "График" button; it can be saved as PNG for a report.
 #pragma once
 
+#include "chart_figure.h"
 #include "judged_point.h"
 
 #include <string>
 #include <vector>
 
-class QChart;
 class QImage;
 
 namespace ortav::calib {
@@ -21,13 +21,6 @@ void verificationChartAdd(const JudgedPoint &p);
 
 // Forgets every point (the sheet's tables were emptied).
 void verificationChartClear();
-
-// A point a run is going to judge.
-struct PlannedPoint {
-    int mode = 1; // 1 resistance, 2 current
-    double set = 0.0;
-    double permitted = 0.0;
-};
 
 // The points a run is going to judge: the axes take all of them in from the
 // start and stay put while the run's points come (a moving axis is hard to
@@ -52,13 +45,12 @@ bool saveVerificationChart(const char *pngPath, int mode = 0, std::string *why =
 // The same drawing as an image (a certificate's); null when there is no sheet.
 QImage verificationChartImage(int mode = 0);
 
-// The title a saved chart carries for the mode.
+// The title a saved chart carries for the mode, its lines apart by '\n'.
 std::string verificationChartTitle(int mode);
 
-// The chart as drawn, for tests; nullptr before the sheet exists. Its series:
-// "норма" (the band), "канал 1", "канал 2" (points within the norm),
-// "канал 1: не норма", "канал 2: не норма" (red).
-QChart *verificationChart();
+// The chart as drawn on the sheet, brought up to date; nullptr before the
+// sheet exists.
+const ChartFigure *verificationChartFigure();
 // The mode drawn: 1 resistance, 2 current.
 int verificationChartMode();
 

@@ -23,17 +23,14 @@
 #include "userint.h"
 #include "verification_chart.h"
 
-#include <QChart>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLineSeries>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QScatterSeries>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -942,9 +939,9 @@ private slots:
         const int observer = addJudgedObserver([&](const JudgedPoint &p) {
             ++judged[p.mode];
             int drawn = 0;
-            for (QAbstractSeries *s : verificationChart()->series())
-                if (s->name().startsWith("канал"))
-                    drawn += static_cast<int>(qobject_cast<QScatterSeries *>(s)->count());
+            const ChartFigure *chart = verificationChartFigure();
+            for (int c = 0; c < 2; ++c)
+                drawn += int(chart->within[c].points.size() + chart->beyond[c].points.size());
             drawnWrong += drawn == judged[p.mode] && verificationChartMode() == p.mode ? 0 : 1;
         });
         QVERIFY(ui::test::click(ppPanel, PP_SET));
@@ -973,12 +970,7 @@ private slots:
         QVERIFY(verificationChartShown());
         QCOMPARE(verificationChartMode(), 1);
         compare(PP_TABLE_R);
-        QLineSeries *upper = nullptr;
-        for (QAbstractSeries *s : verificationChart()->series())
-            if (s->name() == "норма")
-                upper = qobject_cast<QAreaSeries *>(s)->upperSeries();
-        QVERIFY(upper != nullptr);
-        for (const QPointF &p : upper->points())
+        for (const QPointF &p : verificationChartFigure()->bandUpper)
             QCOMPARE(p.y(), defPermDev(p.x()));
 
         // A picture for the reviewer, and the PNG the operator saves.
@@ -997,9 +989,10 @@ private slots:
         QVERIFY(ui::test::click(ppPanel, PP_CHART_SHOW));
         QVERIFY(!verificationChartShown());
         verificationChartClear(); // the tables emptied: so is the chart
-        for (QAbstractSeries *s : verificationChart()->series())
-            if (auto *xy = qobject_cast<QXYSeries *>(s))
-                QCOMPARE(xy->count(), 0);
+        const ChartFigure *emptied = verificationChartFigure();
+        QVERIFY(emptied->bandUpper.isEmpty() && emptied->bandLower.isEmpty());
+        for (int c = 0; c < 2; ++c)
+            QVERIFY(emptied->within[c].points.isEmpty() && emptied->beyond[c].points.isEmpty());
         harness::install(o);
         const std::vector<std::string> unanswered = ui::test::unanswered();
         QVERIFY2(unanswered.empty(), unanswered.empty() ? "" : unanswered.front().c_str());

@@ -26,13 +26,10 @@
 #include "verification_run.h"
 #include "visa.h"
 
-#include <QChart>
 #include <QDate>
 #include <QImage>
-#include <QLogValueAxis>
 #include <QProcess>
 #include <QTimer>
-#include <QValueAxis>
 #include <QtTest>
 
 #include <cctype>
@@ -984,7 +981,7 @@ private slots:
         // and the simulated bench.
         const std::string title = ortav::calib::verificationChartTitle(1);
         const std::string date = QDate::currentDate().toString("dd.MM.yyyy").toStdString();
-        QCOMPARE(title, "Отклонение сопротивления, Ом<br>VXI0::8::INSTR, мезонин 1, " + date +
+        QCOMPARE(title, "Отклонение сопротивления, Ом\nVXI0::8::INSTR, мезонин 1, " + date +
                             ", имитация (стенд «Калибровочный стенд»)");
         o.file = (dir / "chart.png").string();
         QVERIFY(ui::test::click(ppPanel, PP_CHART_SAVE));
@@ -1009,21 +1006,13 @@ private slots:
         QVERIFY(ui::test::click(ppPanel, PP_CHART_SHOW));
         using Range = std::pair<double, double>;
         std::set<Range> xs, ys;
-        const auto range = [](QAbstractAxis *a) -> Range {
-            if (auto *l = qobject_cast<QLogValueAxis *>(a))
-                return {l->min(), l->max()};
-            auto *v = qobject_cast<QValueAxis *>(a);
-            return v != nullptr ? Range{v->min(), v->max()} : Range{};
-        };
         const int observer =
             ortav::calib::addJudgedObserver([&](const ortav::calib::JudgedPoint &p) {
                 if (p.mode != 1)
                     return;
-                QChart *chart = ortav::calib::verificationChart();
-                for (QAbstractAxis *a : chart->axes(Qt::Horizontal))
-                    if (a->isVisible())
-                        xs.insert(range(a));
-                ys.insert(range(chart->axes(Qt::Vertical).front()));
+                const ortav::calib::ChartFigure *chart = ortav::calib::verificationChartFigure();
+                xs.insert({chart->x.min, chart->x.max});
+                ys.insert({chart->y.min, chart->y.max});
             });
         runAutomatic();
         ortav::calib::removeJudgedObserver(observer);

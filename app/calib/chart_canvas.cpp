@@ -1,0 +1,87 @@
+#include "chart_canvas.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace ortav::calib {
+
+namespace {
+
+// Whether `longer` is `shorter` with points after it.
+bool extends(const QList<QPointF> &longer, const QList<QPointF> &shorter) {
+    return longer.size() >= shorter.size() &&
+           std::equal(shorter.cbegin(), shorter.cend(), longer.cbegin());
+}
+
+} // namespace
+
+ChartCanvas::ChartCanvas(QWidget *parent) : QWidget(parent) {
+    // It paints every pixel it has: nothing behind it is drawn first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ChartCanvas::setFigure(ChartFigure f) {
+    bool whole = !layerValid_ || !f.sameBackdrop(figure_);
+    for (int c = 0; c < 2 && !whole; ++c)
+        whole = !extends(f.within[c].points, figure_.within[c].points);
+    if (whole) {
+        layerValid_ = false;
+        figure_ = std::move(f);
+        update();
+        return;
+    }
+    for (int c = 0; c < 2; ++c) {
+        updateMarkers(f.within[c], figure_.within[c].points.size());
+        if (f.beyond[c] != figure_.beyond[c]) {
+            updateMarkers(figure_.beyond[c], 0); // where they were
+            updateMarkers(f.beyond[c], 0);
+        }
+    }
+    figure_ = std::move(f);
+}
+
+void ChartCanvas::updateMarkers(const ChartSeries &s, qsizetype from) {
+    for (qsizetype i = from; i < s.points.size(); ++i)
+        update(layout_.markerBounds(s, s.points[i]).toAlignedRect());
+}
+
+void ChartCanvas::resizeEvent(QResizeEvent *e) {
+    layerValid_ = false;
+    QWidget::resizeEvent(e);
+}
+
+void ChartCanvas::bringLayerUpToDate() {
+    const qreal ratio = devicePixelRatioF();
+    if (!layerValid_ || layer_.size() != size() * ratio) {
+        layout_ = chartLayout(QRectF(rect()), figure_, 1.0);
+        layer_ = QPixmap(size() * ratio);
+        layer_.setDevicePixelRatio(ratio);
+        QPainter p(&layer_);
+        paintChartBackdrop(p, layout_, figure_);
+        layered_[0] = layered_[1] = 0;
+        layerValid_ = true;
+    }
+    if (figure_.within[0].points.size() == layered_[0] &&
+        figure_.within[1].points.size() == layered_[1])
+        return;
+    QPainter p(&layer_);
+    for (int c = 0; c < 2; ++c) {
+        paintChartMarkers(p, layout_, figure_.within[c], layered_[c]);
+        layered_[c] = figure_.within[c].points.size();
+    }
+}
+
+void ChartCanvas::paintEvent(QPaintEvent *e) {
+    if (width() <= 0 || height() <= 0)
+        return;
+    bringLayerUpToDate();
+    QPainter p(this);
+    const qreal ratio = layer_.devicePixelRatio();
+    for (const QRect &r : e->region())
+        p.drawPixmap(QRectF(r), layer_,
+                     QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio));
+    for (const ChartSeries &s : figure_.beyond)
+        paintChartMarkers(p, layout_, s);
+}
+
+} // namespace ortav::calib
