@@ -53,11 +53,20 @@ void ChartCanvas::resizeEvent(QResizeEvent *e) {
 void ChartCanvas::bringLayerUpToDate() {
     const qreal ratio = devicePixelRatioF();
     if (!layerValid_ || layer_.size() != size() * ratio) {
-        layout_ = chartLayout(QRectF(rect()), figure_, 1.0);
-        layer_ = QPixmap(size() * ratio);
-        layer_.setDevicePixelRatio(ratio);
-        QPainter p(&layer_);
-        paintChartBackdrop(p, layout_, figure_);
+        Backdrop &kept = backdrops_[figure_.mode == 2 ? 1 : 0];
+        if (kept.pixmap.size() == size() * ratio && kept.pixmap.devicePixelRatio() == ratio &&
+            kept.figure.sameBackdrop(figure_)) {
+            layout_ = kept.layout;
+            layer_ = kept.pixmap; // shared until the points are drawn on it
+        } else {
+            layout_ = chartLayout(QRectF(rect()), figure_, 1.0);
+            layer_ = QPixmap(size() * ratio);
+            layer_.setDevicePixelRatio(ratio);
+            QPainter p(&layer_);
+            paintChartBackdrop(p, layout_, figure_);
+            p.end();
+            kept = {figure_, layout_, layer_};
+        }
         layered_[0] = layered_[1] = 0;
         layerValid_ = true;
     }

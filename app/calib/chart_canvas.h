@@ -32,6 +32,14 @@ private:
     ChartFigure figure_;
     ChartLayout layout_;
     QPixmap layer_;
+    // The last backdrop of each mode: a run draws resistances, then currents,
+    // and the next run the same again.
+    struct Backdrop {
+        ChartFigure figure;
+        ChartLayout layout;
+        QPixmap pixmap;
+    };
+    Backdrop backdrops_[2];
     bool layerValid_ = false;
     qsizetype layered_[2] = {0, 0}; // points within the norm in layer_, per channel
 };

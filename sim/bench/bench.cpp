@@ -39,10 +39,15 @@ std::string placed(const std::string &file, int line, int column, const std::str
     return s.str();
 }
 
+// Resource names are ASCII and compared without case, as VISA does; every
+// register access looks its carrier up by name.
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
+               return asciiLower(x) == asciiLower(y);
            });
 }
 
@@ -202,7 +207,7 @@ namespace {
 std::string lowerName(std::string_view s) {
     std::string out(s);
     for (char &c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        c = asciiLower(c);
     return out;
 }
 

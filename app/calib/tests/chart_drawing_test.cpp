@@ -189,6 +189,12 @@ private slots:
         shows("the run ended");
         canvas.setFigure(chartFigure(2, points, "current"));
         shows("the other mode");
+        // Back: the backdrop kept from before is the one to show, but not at
+        // another size.
+        canvas.setFigure(chartFigure(1, points, "t"));
+        shows("back to the first mode");
+        canvas.resize(520, 300);
+        shows("resized");
         canvas.setFigure(chartFigure(1, {}, "t"));
         shows("emptied");
     }
