@@ -5,6 +5,7 @@
 #include "results_csv.h"
 #include "time_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -13,11 +14,12 @@ namespace ortav::calib {
 
 namespace {
 
+// As printf's "%.17g" in the C locale, whatever the program's locale (the
+// standard defines to_chars so), without switching locales for every number.
 std::string number(double v) {
-    CNumbers numbers;
     char text[40];
-    std::snprintf(text, sizeof text, "%.17g", v);
-    return text;
+    const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 17);
+    return std::string(text, end.ptr);
 }
 
 std::string hex(const std::vector<std::uint8_t> &bytes) {

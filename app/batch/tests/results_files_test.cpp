@@ -196,6 +196,25 @@ TEST(ResultsFiles, VerdictUnderTheRuleAndThePointsInTheSummary) {
               std::string::npos);
 }
 
+// The summary's numbers are printf's "%.17g" in the C locale, byte for byte,
+// under the decimal-comma locale the tests run in.
+TEST(ResultsFiles, SummaryNumbersAsCPrintfWritesThem) {
+    std::setlocale(LC_ALL, "");
+    for (double v : {0.0, -0.0, 1.0, 0.1, 100.01, -123456.789, 1e-7, 2.5e-310, 1e21, 1e22,
+                     123456789012345678.0, std::numeric_limits<double>::max(),
+                     std::numeric_limits<double>::infinity()}) {
+        RunSummary s;
+        s.points = {point(1, 1, v, 1.0, 0.1, false)};
+        const std::string j = summaryJson(s);
+        std::setlocale(LC_ALL, "C");
+        char want[64];
+        std::snprintf(want, sizeof want, "\"set\": %.17g,", v);
+        std::setlocale(LC_ALL, "");
+        EXPECT_NE(j.find(want), std::string::npos) << want << "\n" << j;
+    }
+    std::setlocale(LC_ALL, "C");
+}
+
 TEST(ResultsFiles, BenchColumnAndAFileOfOtherColumns) {
     const JudgedPoint p = point(1, 1, 100, 100.05, 0.1, false);
     const std::string plain = csvRow(p), named = csvRow(p, "Стенд \"А\", 2");
