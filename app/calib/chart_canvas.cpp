@@ -89,8 +89,16 @@ void ChartCanvas::paintEvent(QPaintEvent *e) {
     for (const QRect &r : e->region())
         p.drawPixmap(QRectF(r), layer_,
                      QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio));
-    for (const ChartSeries &s : figure_.beyond)
-        paintChartMarkers(p, layout_, s);
+    // Failures over the picture, those in the repainted area only (a failing
+    // module has many, and a frame repaints where a few points landed).
+    for (const ChartSeries &s : figure_.beyond) {
+        ChartSeries here = s;
+        here.points.clear();
+        for (const QPointF &v : s.points)
+            if (e->region().intersects(layout_.markerBounds(s, v).toAlignedRect()))
+                here.points.append(v);
+        paintChartMarkers(p, layout_, here);
+    }
 }
 
 } // namespace ortav::calib
