@@ -53,17 +53,22 @@ ChartSeries series(QString name, int channel, bool failed) {
 
 } // namespace
 
+// A value typed by hand can be anything a double holds: an axis never has more
+// ticks than this, whatever its range.
+constexpr std::size_t kMaxTicks = 400;
+
 std::vector<double> ChartAxis::ticks() const {
     std::vector<double> t;
     if (logarithmic) {
-        for (double v = min; v <= max * (1.0 + 1e-9); v *= 10.0)
+        for (double v = min; v > 0.0 && v <= max * (1.0 + 1e-9) && t.size() < kMaxTicks; v *= 10.0)
             t.push_back(v);
         return t;
     }
-    if (!(step > 0.0) || !std::isfinite(min) || !std::isfinite(max))
+    if (!(step > 0.0) || !std::isfinite(step) || !std::isfinite(min) || !std::isfinite(max) ||
+        std::fabs(min / step) > 1e15 || std::fabs(max / step) > 1e15)
         return t;
     const long first = std::lround(min / step), last = std::lround(max / step);
-    for (long i = first; i <= last && t.size() < 1000; ++i)
+    for (long i = first; i <= last && t.size() < kMaxTicks; ++i)
         t.push_back(static_cast<double>(i) * step);
     return t;
 }
@@ -71,7 +76,9 @@ std::vector<double> ChartAxis::ticks() const {
 std::vector<double> ChartAxis::minorTicks() const {
     std::vector<double> t;
     if (logarithmic)
-        for (double decade = min; decade < max * (1.0 - 1e-9); decade *= 10.0)
+        for (double decade = min;
+             decade > 0.0 && decade < max * (1.0 - 1e-9) && t.size() < 8 * kMaxTicks;
+             decade *= 10.0)
             for (int m = 2; m <= 9; ++m)
                 t.push_back(decade * m);
     return t;
@@ -140,12 +147,14 @@ ChartFigure chartFigure(int mode, const std::vector<JudgedPoint> &points, const 
     // Resistances span decades; a set value of 0 (typed by hand) has no place
     // on a logarithmic axis, so such a sheet is drawn on a linear one.
     const QString xTitle = resistance ? "заданное, Ом" : "заданное, мА";
-    if (resistance && xMin > 0.0) {
+    const double lo = std::pow(10.0, std::floor(std::log10(xMin) + 1e-9));
+    double hi = std::pow(10.0, std::ceil(std::log10(xMax) - 1e-9));
+    if (hi <= lo)
+        hi = lo * 10.0;
+    if (resistance && xMin > 0.0 && lo > 0.0 && std::isfinite(hi)) {
         f.x.logarithmic = true;
-        f.x.min = std::pow(10.0, std::floor(std::log10(xMin) + 1e-9));
-        f.x.max = std::pow(10.0, std::ceil(std::log10(xMax) - 1e-9));
-        if (f.x.max <= f.x.min)
-            f.x.max = f.x.min * 10.0;
+        f.x.min = lo;
+        f.x.max = hi;
         f.x.title = xTitle;
     } else {
         f.x = roundAxis(std::min(0.0, xMin), xMax > 0.0 ? xMax : 1.0, 6, xTitle);

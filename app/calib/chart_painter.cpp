@@ -83,8 +83,11 @@ void markerPen(QPainter &p, const ChartSeries &s, double scale) {
 } // namespace
 
 QPointF ChartLayout::map(QPointF value) const {
-    return {plot.left() + position(x, value.x()) * plot.width(),
-            plot.bottom() - position(y, value.y()) * plot.height()};
+    // Far off the plot is as good as a little off it, and keeps the raster
+    // engine's fixed-point coordinates from overflowing.
+    const auto near = [](double t) { return std::isfinite(t) ? std::clamp(t, -10.0, 11.0) : t; };
+    return {plot.left() + near(position(x, value.x())) * plot.width(),
+            plot.bottom() - near(position(y, value.y())) * plot.height()};
 }
 
 QRectF ChartLayout::markerBounds(const ChartSeries &s, QPointF value) const {
@@ -143,11 +146,17 @@ void paintChartBackdrop(QPainter &p, const ChartLayout &l, const ChartFigure &f)
 
     // The band of norms.
     if (!f.bandUpper.isEmpty()) {
+        // A corner the axes cannot place (a norm that is not a number) is left out.
         QPolygonF band;
+        const auto corner = [&](QPointF v) {
+            const QPointF at = l.map(v);
+            if (std::isfinite(at.x()) && std::isfinite(at.y()))
+                band << at;
+        };
         for (const QPointF &v : f.bandUpper)
-            band << l.map(v);
+            corner(v);
         for (auto it = f.bandLower.crbegin(); it != f.bandLower.crend(); ++it)
-            band << l.map(*it);
+            corner(*it);
         p.save();
         p.setClipRect(l.plot);
         p.setRenderHint(QPainter::Antialiasing, true);
@@ -236,9 +245,9 @@ void paintChartMarkers(QPainter &p, const ChartLayout &l, const ChartSeries &s, 
     p.setRenderHint(QPainter::Antialiasing, true);
     markerPen(p, s, l.scale);
     for (qsizetype i = std::max<qsizetype>(0, from); i < s.points.size(); ++i) {
-        const QPointF v = s.points[i];
-        if (std::isfinite(v.x()) && std::isfinite(v.y()) && (!l.x.logarithmic || v.x() > 0.0))
-            paintMarker(p, s, l.map(v), l.scale);
+        const QPointF at = l.map(s.points[i]);
+        if (std::isfinite(at.x()) && std::isfinite(at.y()))
+            paintMarker(p, s, at, l.scale);
     }
     p.restore();
 }

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 using namespace ortav::calib;
@@ -123,6 +124,28 @@ private slots:
         QTEST(f.y.step, "yStep");
         QVERIFY(f.y.min < 0.0 && f.y.max > 0.0);
         QTEST(f.y.label(-1e-12), "yLabelAtZero"); // never "-0.0"
+    }
+
+    // Values typed by hand can be anything a double holds: the figure and its
+    // drawing neither hang nor fail on them, and keep the points that can be
+    // placed.
+    void extremeValuesAreDrawnWhereTheyCanBe() {
+        const double inf = std::numeric_limits<double>::infinity();
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        // Resistances all above 0 go on decades, from the least double on.
+        const std::vector<JudgedPoint> decades = {
+            point(1, 1, 1e308, 1.0, 0.1, false), point(2, 1, 5e-324, inf, 0.1, true),
+            point(1, 1, 100.0, nan, nan, true), point(1, 1, 1000.0, 0.05, 0.1, false)};
+        std::vector<JudgedPoint> negative = decades;
+        negative.push_back(point(2, 1, -1e308, -1e308, 0.1, true));
+        for (const auto &[mode, points] :
+             {std::pair{1, decades}, std::pair{1, negative}, std::pair{2, negative}}) {
+            const ChartFigure f = chartFigure(mode, points, "t");
+            QVERIFY(f.x.ticks().size() <= 400 && f.x.minorTicks().size() <= 3200);
+            QVERIFY(f.y.ticks().size() <= 400);
+            QCOMPARE(f.within[0].points.size(), mode == 1 ? 2 : 0);
+            QVERIFY(!drawnWhole(f, QSize(400, 300)).isNull());
+        }
     }
 
     // A run's planned points widen the axes and the band from the start; the
