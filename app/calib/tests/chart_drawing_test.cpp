@@ -38,10 +38,12 @@ QImage onScreen(QWidget &w) {
     return w.screen()->grabWindow(w.winId()).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-QImage drawnWhole(const ChartFigure &f, QSize size) {
-    QImage image(size, QImage::Format_RGB32);
+// At the screen's pixel ratio when given one, as the canvas draws on it.
+QImage drawnWhole(const ChartFigure &f, QSize size, qreal ratio = 1.0) {
+    QImage image(size * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     QPainter p(&image);
-    paintChart(p, QRectF(image.rect()), f, 1.0);
+    paintChart(p, QRectF(QPointF(0, 0), QSizeF(size)), f, 1.0);
     p.end();
     return image;
 }
@@ -190,10 +192,18 @@ private slots:
         std::vector<JudgedPoint> points;
         for (int i = 0; i < 12; ++i)
             plan.push_back({1, 10.0 * std::pow(3.0, i), 0.01 * std::pow(3.0, i)});
+        // The screen as the window has it (its grab is in device pixels only at
+        // a ratio of 1), and the canvas drawn anew from its picture.
         const auto shows = [&](const char *when) {
-            const ChartFigure f = canvas.figure();
-            const int n = differing(onScreen(canvas), drawnWhole(f, canvas.size()));
+            const qreal ratio = canvas.devicePixelRatioF();
+            const QImage whole = drawnWhole(canvas.figure(), canvas.size(), ratio);
+            const QImage screen = onScreen(canvas);
+            const int n = ratio == 1.0 ? differing(screen, whole) : 0;
             QVERIFY2(n == 0, qPrintable(QString("%1: %2 pixels differ").arg(when).arg(n)));
+            const int drawn =
+                differing(canvas.grab().toImage().convertToFormat(QImage::Format_RGB32), whole);
+            QVERIFY2(drawn == 0,
+                     qPrintable(QString("%1, drawn again: %2 pixels differ").arg(when).arg(drawn)));
         };
         canvas.setFigure(chartFigure(1, points, "t", plan));
         shows("the plan alone");
