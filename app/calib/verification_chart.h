@@ -42,7 +42,7 @@ bool verificationChartShown();
 // Only into a regular file or a name not yet taken; false with *why (the
 // reason) when the file cannot be written.
 bool saveVerificationChart(const char *pngPath, int mode = 0, std::string *why = nullptr);
-// The same drawing as an image (a certificate's); null when there is no sheet.
+// The same drawing as an image (a certificate's).
 QImage verificationChartImage(int mode = 0);
 
 // The title a saved chart carries for the mode, its lines apart by '\n'.
