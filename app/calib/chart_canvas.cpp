@@ -3,6 +3,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace ortav::calib {
 
 namespace {
@@ -32,7 +34,9 @@ void ChartCanvas::setFigure(ChartFigure f) {
     }
     for (int c = 0; c < 2; ++c) {
         updateMarkers(f.within[c], figure_.within[c].points.size());
-        if (f.beyond[c] != figure_.beyond[c]) {
+        if (extends(f.beyond[c].points, figure_.beyond[c].points)) {
+            updateMarkers(f.beyond[c], figure_.beyond[c].points.size());
+        } else {
             updateMarkers(figure_.beyond[c], 0); // where they were
             updateMarkers(f.beyond[c], 0);
         }
