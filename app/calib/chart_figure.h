@@ -45,8 +45,6 @@ struct ChartSeries {
     QColor fill, edge;
     MarkerShape shape = MarkerShape::Circle;
     double size = 7.0; // the marker's width at scale 1
-
-    bool operator==(const ChartSeries &) const = default;
 };
 
 struct ChartFigure {
