@@ -123,13 +123,26 @@ private:
 
     void run() {
         std::unique_lock<std::mutex> g(lock_);
+        // After a sync the next lines are gathered without waiting for the
+        // first of them to wake this thread: while a run writes, one wake-up a
+        // gathering, not two. A gathering that brings nothing ends it.
+        bool flowing = false;
         for (;;) {
-            idle_ = true;
-            wake_.wait(g, [this] { return stopping_ || !pending_.empty(); });
-            idle_ = false;
-            if (pending_.empty())
-                return; // stopping, and all synced
+            if (!flowing) {
+                idle_ = true;
+                wake_.wait(g, [this] { return stopping_ || !pending_.empty(); });
+                idle_ = false;
+                if (pending_.empty())
+                    return; // stopping, and all synced
+            }
             wake_.wait_for(g, kGather, [this] { return stopping_ || waiting_ > 0; });
+            if (pending_.empty()) {
+                if (stopping_)
+                    return;
+                flowing = false;
+                continue;
+            }
+            flowing = true;
             std::vector<Pending> batch;
             batch.swap(pending_);
             busy_ = true;

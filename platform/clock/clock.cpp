@@ -103,7 +103,7 @@ extern "C" void Delay(double seconds) {
         double l = left();
         if (l <= 0.0 && !first)
             return;
-        const Hooked did = runHook(hook, l > kWaitPreciseTail ? l - kWaitPreciseTail : 0.0);
+        const Hooked did = runHook(hook, std::max(l, 0.0));
         l = left();
         if (l <= 0.0)
             return;

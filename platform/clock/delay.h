@@ -37,9 +37,10 @@ void advance(double seconds);
 // What a wait does besides waiting, on the thread that installed it (the user
 // interface's, to keep its windows drawn and its Stop button answered): called
 // at the start of every wait, never from inside itself, with how long it may
-// take (0 on virtual time and for the wait's last kWaitPreciseTail). It says
-// what it did with the time (Hooked). A wait still ends at its deadline unless
-// the hook itself takes longer. nullptr removes it.
+// take (0 on virtual time): the whole wait, so that a hook that sleeps to its
+// end precisely costs the wait one wake-up. It says what it did with the time
+// (Hooked). A wait still ends at its deadline unless the hook itself takes
+// longer. nullptr removes it.
 enum class Hooked {
     Polled, // did its work and came back at once: called again every kWaitHookInterval
     Waited, // waited itself (in the event loop, woken by input): called again if back early
@@ -50,7 +51,8 @@ void setWaitHook(WaitHook hook);
 
 // How often a hook that does not wait itself runs during a long wait.
 inline constexpr double kWaitHookInterval = 0.01;
-// The end of a wait is slept to its deadline here, not left to the hook.
+// A waiting hook back within this time of the deadline is not asked again:
+// the rest is slept to the deadline here.
 inline constexpr double kWaitPreciseTail = 0.002;
 
 } // namespace ortav::clock

@@ -209,8 +209,10 @@ void ProcessSystemEventsFor(double seconds) {
     if (alarm->usable() && !alarm->busy() && alarm->sleepFor(seconds))
         return;
     // A wait inside a wait (from an event handled during it) or no timer file.
+    // Whole milliseconds, never past the end: the caller sleeps what is left.
     QTimer wake;
     wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
     wake.start(static_cast<int>(seconds * 1000.0));
     while (wake.isActive())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);

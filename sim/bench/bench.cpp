@@ -211,33 +211,39 @@ std::string lowerName(std::string_view s) {
     return out;
 }
 
-// Through the index while it covers the whole list; a list filled directly is
-// searched from the start.
+// The entry found last first (every register access of a session looks up
+// its carrier by name), then through the index while it covers the whole
+// list; a list filled directly is searched from the start.
 template <class T, class Name>
-T *lookUp(std::vector<T> &list, const std::unordered_map<std::string, size_t> &index,
+T *lookUp(std::vector<T> &list, const std::unordered_map<std::string, size_t> &index, size_t &last,
           std::string_view n, Name nameOf) {
+    if (last < list.size() && sameName(nameOf(list[last]), n))
+        return &list[last];
+    T *found = nullptr;
     if (index.size() == list.size()) {
         const auto it = index.find(lowerName(n));
         if (it == index.end())
             return nullptr;
         if (it->second < list.size() && sameName(nameOf(list[it->second]), n))
-            return &list[it->second];
+            found = &list[it->second];
     }
-    for (T &x : list)
-        if (sameName(nameOf(x), n))
-            return &x;
-    return nullptr;
+    for (size_t i = 0; found == nullptr && i < list.size(); ++i)
+        if (sameName(nameOf(list[i]), n))
+            found = &list[i];
+    if (found != nullptr)
+        last = static_cast<size_t>(found - list.data());
+    return found;
 }
 
 } // namespace
 
 Resource *Bench::findResource(std::string_view n) {
-    return lookUp(resources, resourceIndex_, n,
+    return lookUp(resources, resourceIndex_, lastResource_, n,
                   [](const Resource &r) -> std::string_view { return r.name; });
 }
 
 Carrier *Bench::findCarrier(std::string_view resource) {
-    return lookUp(carriers, carrierIndex_, resource,
+    return lookUp(carriers, carrierIndex_, lastCarrier_, resource,
                   [](const Carrier &c) -> std::string_view { return c.resource; });
 }
 

@@ -325,6 +325,9 @@ private:
     // Lower-case name -> position in the vector.
     std::unordered_map<std::string, size_t> resourceIndex_;
     std::unordered_map<std::string, size_t> carrierIndex_;
+    // Where the last look-up found its entry (checked by name before use).
+    size_t lastResource_ = 0;
+    size_t lastCarrier_ = 0;
 };
 
 // The process's bench, loaded on first use. If the bench file named by

@@ -77,6 +77,12 @@ ortav::clock::Hooked waitingHook(double upTo) {
     std::this_thread::sleep_for(std::chrono::duration<double>(upTo));
     return ortav::clock::Hooked::Waited;
 }
+// One whose timer ends a little before the deadline (whole milliseconds).
+ortav::clock::Hooked shortWaitingHook(double upTo) {
+    ++g_hookCalls;
+    std::this_thread::sleep_for(std::chrono::duration<double>(upTo - 0.001));
+    return ortav::clock::Hooked::Waited;
+}
 } // namespace
 
 // The hook runs in every wait of its own thread, keeps running through a long
@@ -96,13 +102,20 @@ TEST_F(ClockTest, WaitHookRunsDuringWaitsOfItsThread) {
     EXPECT_GE(secondsFor(0.035), 0.035);
     EXPECT_GE(g_hookCalls, 2); // at the start and again after a slice of the wait
 
-    // A hook that waits is offered all but the wait's last moments, once.
+    // A hook that waits is offered the whole wait, once: waking at its end
+    // is the wait's only wake-up.
     ortav::clock::setWaitHook(waitingHook);
     g_hookCalls = 0;
     EXPECT_GE(secondsFor(0.035), 0.035);
     EXPECT_EQ(g_hookCalls, 1);
-    EXPECT_GT(g_longestOffered, 0.030);
-    EXPECT_LE(g_longestOffered, 0.035 - ortav::clock::kWaitPreciseTail);
+    EXPECT_GT(g_longestOffered, 0.035 - ortav::clock::kWaitPreciseTail);
+    EXPECT_LE(g_longestOffered, 0.035);
+
+    // Back just short of the deadline, it is not asked again; the wait lasts.
+    ortav::clock::setWaitHook(shortWaitingHook);
+    g_hookCalls = 0;
+    EXPECT_GE(secondsFor(0.035), 0.035);
+    EXPECT_EQ(g_hookCalls, 1);
 
     // One that passes is not asked again in that wait, which still lasts.
     ortav::clock::setWaitHook(passingHook);
