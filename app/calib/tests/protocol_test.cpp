@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -155,6 +157,30 @@ TEST_F(TempDir, SyncsRunBesideTheCallerAndTellFailuresOnce) {
     EXPECT_EQ(::read(pipeFds[0], got, sizeof got), 6);
     EXPECT_STREQ(got, "x\r\ny\r\n");
     ::close(pipeFds[0]);
+}
+
+// A line handed over just after a sync, with nobody waiting for it, is synced
+// by the end of the next gathering all the same (the worker is not woken for
+// it while lines keep coming).
+TEST_F(TempDir, LinesAfterASyncAreSyncedWithoutAWaiter) {
+    const fs::path p = dir / "b.csv";
+    int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(syncInBackground(fd));
+    ::close(fd);
+    // Past its gathering and its sync, nobody waiting: the next is gathering.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0); // its sync fails: that tells it was tried
+    EXPECT_TRUE(syncInBackground(pipeFds[1]));
+    int error = 0;
+    for (int i = 0; i < 40 && syncedSoFar(&error); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(error, EINVAL);
+    EXPECT_TRUE(waitForDisk());
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
 }
 
 TEST_F(TempDir, HandleIsNeverZeroEvenWithStdinClosed) {
