@@ -114,6 +114,12 @@ private:
     };
 
     static int syncEach(const std::vector<Pending> &batch) {
+        // Every file's data is sent to the disk first, together; the syncs
+        // then mostly find it written and commit once, instead of each
+        // writing and waiting in turn. Only a hint: each is still synced.
+        if (batch.size() > 1)
+            for (const Pending &p : batch)
+                (void)::sync_file_range(p.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
         int failed = 0;
         for (const Pending &p : batch)
             if (::fdatasync(p.fd) != 0 && failed == 0)
