@@ -65,6 +65,7 @@ void followSheet() {
         s.mode = 1;
         s.built = false;
         s.stale = false;
+        s.redrawPending = false; // a call for a canvas gone is not run
     }
 }
 
@@ -94,23 +95,21 @@ void redraw() {
     c->setFigure(chartFigure(s.mode, s.points, onScreenTitle(s.mode), s.plan));
 }
 
-// A shown chart takes the points at the next turn of the event loop, all that
-// came since the last one at once: the canvas draws only where they land.
+// A shown chart takes the points just before the next frame (during a run,
+// once a frame, not at every turn of the event loop), all that came since the
+// last one at once: the canvas draws only where they land.
 void pointsChanged() {
     State &s = state();
     s.stale = true;
     if (s.redrawPending || !verificationChartShown() || !s.canvas)
         return;
     s.redrawPending = true;
-    QMetaObject::invokeMethod(
-        s.canvas.data(),
-        [] {
-            State &now = state();
-            now.redrawPending = false;
-            if (now.stale && verificationChartShown())
-                redraw();
-        },
-        Qt::QueuedConnection);
+    AtNextFrame(s.canvas.data(), [] {
+        State &now = state();
+        now.redrawPending = false;
+        if (now.stale && verificationChartShown())
+            redraw();
+    });
 }
 
 } // namespace

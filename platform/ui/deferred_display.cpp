@@ -208,6 +208,7 @@ namespace {
 void settleWhere(bool hiddenToo) {
     if (g_settling)
         return;
+    runFrameCalls();
     layOutTables();
     if (pending().empty())
         return;

@@ -490,6 +490,40 @@ private slots:
         DefaultCtrl(p, table);
     }
 
+    // Work for the screen given to AtNextFrame: paced, it waits for the frame
+    // (turns of the event loop do not run it) and runs once, with the end of
+    // pacing at the latest; unpaced, at the next turn; never for a context gone.
+    void atNextFrameRunsOnceAFrameWhilePaced() {
+        QObject context;
+        int runs = 0;
+        SetRedrawInterval(60000);
+        SetCtrlAttribute(p, M_BUTTON, ATTR_LABEL_TEXT, "кадр");
+        ProcessSystemEvents(); // a frame now: the next is an interval away
+        AtNextFrame(&context, [&] { ++runs; });
+        AtNextFrame(&context, [&] { ++runs; });
+        ProcessSystemEvents();
+        ProcessSystemEvents();
+        QCOMPARE(runs, 0);
+        auto *gone = new QObject;
+        AtNextFrame(gone, [&] { runs += 100; });
+        delete gone;
+        SetRedrawInterval(0);
+        QCOMPARE(runs, 2);
+        ProcessSystemEvents();
+        QCOMPARE(runs, 2);
+
+        AtNextFrame(&context, [&] { ++runs; });
+        QCOMPARE(runs, 2);
+        ProcessSystemEvents();
+        QCOMPARE(runs, 3);
+
+        // A frame due runs it: the pacer asks for one even if nothing else changed.
+        SetRedrawInterval(1);
+        AtNextFrame(&context, [&] { ++runs; });
+        QTRY_COMPARE(runs, 4);
+        SetRedrawInterval(0);
+    }
+
     // Paced, rows added one at a time with frames between are on the screen
     // exactly as the table draws itself afresh: only the new rows are drawn at
     // a frame, so a row left out would show here.
