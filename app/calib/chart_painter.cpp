@@ -1,11 +1,14 @@
 #include "chart_painter.h"
 
 #include <QFontMetricsF>
+#include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace ortav::calib {
 
@@ -78,6 +81,49 @@ void paintMarker(QPainter &p, const ChartSeries &s, QPointF at, double scale) {
 void markerPen(QPainter &p, const ChartSeries &s, double scale) {
     p.setPen(QPen(s.edge, scale));
     p.setBrush(s.fill);
+}
+
+// A series' marker drawn once into a small picture (its centre on a pixel
+// corner) and copied where each point lands: an antialiased shape costs the
+// rasterizer many times a copy, and a run draws two hundred of them. Kept per
+// look: the few series of a chart at a screen's or a report's size.
+class MarkerSprites {
+public:
+    const QImage &of(const ChartSeries &s, double scale, double ratio) {
+        for (const Sprite &k : sprites_)
+            if (k.shape == s.shape && k.fill == s.fill.rgba() && k.edge == s.edge.rgba() &&
+                k.size == s.size && k.scale == scale && k.ratio == ratio)
+                return k.image;
+        if (sprites_.size() >= 32)
+            sprites_.clear();
+        const int half = static_cast<int>(std::ceil((s.size * scale / 2.0 + scale) * ratio)) + 1;
+        QImage image(2 * half, 2 * half, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        image.setDevicePixelRatio(ratio);
+        QPainter q(&image);
+        q.setRenderHint(QPainter::Antialiasing, true);
+        markerPen(q, s, scale);
+        paintMarker(q, s, QPointF(half / ratio, half / ratio), scale);
+        q.end();
+        sprites_.push_back({s.shape, s.fill.rgba(), s.edge.rgba(), s.size, scale, ratio, image});
+        return sprites_.back().image;
+    }
+
+private:
+    struct Sprite {
+        MarkerShape shape;
+        QRgb fill, edge;
+        double size, scale, ratio;
+        QImage image;
+    };
+    std::vector<Sprite> sprites_;
+};
+
+// Copies land pixel for pixel on a raster device drawn without scaling; a PDF
+// or a scaled painter gets the shapes themselves.
+bool copiesMarkers(const QPainter &p) {
+    return p.paintEngine() != nullptr && p.paintEngine()->type() == QPaintEngine::Raster &&
+           p.worldTransform().type() <= QTransform::TxTranslate;
 }
 
 } // namespace
@@ -244,10 +290,28 @@ void paintChartMarkers(QPainter &p, const ChartLayout &l, const ChartSeries &s, 
     p.setClipRect(l.plot.adjusted(-r, -r, r, r), Qt::IntersectClip);
     p.setRenderHint(QPainter::Antialiasing, true);
     markerPen(p, s, l.scale);
+    if (!copiesMarkers(p)) {
+        for (qsizetype i = std::max<qsizetype>(0, from); i < s.points.size(); ++i) {
+            const QPointF at = l.map(s.points[i]);
+            if (std::isfinite(at.x()) && std::isfinite(at.y()))
+                paintMarker(p, s, at, l.scale);
+        }
+        p.restore();
+        return;
+    }
+    static MarkerSprites sprites;
+    const double ratio = p.device()->devicePixelRatio();
+    const QImage &sprite = sprites.of(s, l.scale, ratio);
+    const QPointF shift(p.worldTransform().dx(), p.worldTransform().dy());
+    const double half = sprite.width() / 2.0;
     for (qsizetype i = std::max<qsizetype>(0, from); i < s.points.size(); ++i) {
         const QPointF at = l.map(s.points[i]);
-        if (std::isfinite(at.x()) && std::isfinite(at.y()))
-            paintMarker(p, s, at, l.scale);
+        if (!std::isfinite(at.x()) || !std::isfinite(at.y()))
+            continue;
+        // The centre to the nearest device pixel corner.
+        const double x = std::round((at.x() + shift.x()) * ratio) - half;
+        const double y = std::round((at.y() + shift.y()) * ratio) - half;
+        p.drawImage(QPointF(x / ratio - shift.x(), y / ratio - shift.y()), sprite);
     }
     p.restore();
 }
