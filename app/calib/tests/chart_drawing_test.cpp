@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPicture>
 #include <QScreen>
 #include <QtTest>
 
@@ -184,6 +185,71 @@ private slots:
         QVERIFY2(band.green() > band.red() && band.green() > band.blue() && band != Qt::white,
                  qPrintable(band.name()));
         QCOMPARE(image.pixelColor(l.map({250.0, 0.5}).toPoint()), QColor(Qt::white));
+    }
+
+    // On a picture drawn without scaling a marker is copied, not drawn: each
+    // lands where the shape itself would (within half a device pixel), as
+    // large, in its own series' colours, at one and two device pixels a point.
+    void copiedMarkersLandWhereTheShapesWould() {
+        const ChartFigure f = chartFigure(
+            1, {point(1, 1, 1000.0, 0.5, 0.3, true), point(2, 1, 100.0, -0.1, 0.3, false)}, "");
+        const QSize size(300, 200);
+        const ChartLayout l = chartLayout(QRectF(QPoint(), size), f, 1.0);
+        struct Ink {
+            double x = 0, y = 0;
+            int n = 0;
+            QColor centre;
+        };
+        // The marker's pixels (all not white), their centre, and the colour there.
+        const auto ink = [](const QImage &im) {
+            Ink k;
+            for (int y = 0; y < im.height(); ++y)
+                for (int x = 0; x < im.width(); ++x)
+                    if (im.pixelColor(x, y) != QColor(Qt::white)) {
+                        k.x += x + 0.5;
+                        k.y += y + 0.5;
+                        ++k.n;
+                    }
+            if (k.n > 0) {
+                k.x /= k.n;
+                k.y /= k.n;
+                k.centre = im.pixelColor(static_cast<int>(k.x), static_cast<int>(k.y));
+            }
+            return k;
+        };
+        for (const double ratio : {1.0, 2.0})
+            for (const ChartSeries *s : {&f.beyond[0], &f.within[1]})
+                for (const double nudge : {0.0, 0.25, 0.5, 0.75}) {
+                    ChartSeries one = *s;
+                    one.points = {one.points[0]};
+                    ChartLayout moved = l;
+                    moved.plot.translate(nudge, nudge / 2);
+                    QImage copied(size * ratio, QImage::Format_RGB32), shaped = copied;
+                    copied.setDevicePixelRatio(ratio);
+                    shaped.setDevicePixelRatio(ratio);
+                    copied.fill(Qt::white);
+                    shaped.fill(Qt::white);
+                    QPainter c(&copied);
+                    paintChartMarkers(c, moved, one);
+                    c.end();
+                    // A recorded picture is drawn as shapes, and played back here.
+                    QPicture recorded;
+                    QPainter r(&recorded);
+                    paintChartMarkers(r, moved, one);
+                    r.end();
+                    QPainter sh(&shaped);
+                    sh.drawPicture(0, 0, recorded);
+                    sh.end();
+                    const Ink a = ink(copied), b = ink(shaped);
+                    const QString what =
+                        QString("%1 at ratio %2, nudged %3").arg(one.name).arg(ratio).arg(nudge);
+                    QVERIFY2(b.n > 0, qPrintable(what));
+                    QVERIFY2(std::abs(a.x - b.x) <= 0.6 && std::abs(a.y - b.y) <= 0.6,
+                             qPrintable(what));
+                    QVERIFY2(std::abs(a.n - b.n) <= b.n / 5, qPrintable(what));
+                    QCOMPARE(a.centre, one.fill);
+                    QCOMPARE(b.centre, one.fill);
+                }
     }
 
     // The canvas, shown and given a run's points a few at a time, failures
