@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 
 #include <algorithm>
 
@@ -32,21 +33,26 @@ void ChartCanvas::setFigure(ChartFigure f) {
         update();
         return;
     }
+    // One request for all the new points' places: each request costs the
+    // window's bookkeeping more than adding a place to the region.
+    QRegion changed;
     for (int c = 0; c < 2; ++c) {
-        updateMarkers(f.within[c], figure_.within[c].points.size());
+        addMarkers(changed, f.within[c], figure_.within[c].points.size());
         if (extends(f.beyond[c].points, figure_.beyond[c].points)) {
-            updateMarkers(f.beyond[c], figure_.beyond[c].points.size());
+            addMarkers(changed, f.beyond[c], figure_.beyond[c].points.size());
         } else {
-            updateMarkers(figure_.beyond[c], 0); // where they were
-            updateMarkers(f.beyond[c], 0);
+            addMarkers(changed, figure_.beyond[c], 0); // where they were
+            addMarkers(changed, f.beyond[c], 0);
         }
     }
     figure_ = std::move(f);
+    if (!changed.isEmpty())
+        update(changed);
 }
 
-void ChartCanvas::updateMarkers(const ChartSeries &s, qsizetype from) {
+void ChartCanvas::addMarkers(QRegion &where, const ChartSeries &s, qsizetype from) const {
     for (qsizetype i = from; i < s.points.size(); ++i)
-        update(layout_.markerBounds(s, s.points[i]).toAlignedRect());
+        where += layout_.markerBounds(s, s.points[i]).toAlignedRect();
 }
 
 void ChartCanvas::resizeEvent(QResizeEvent *e) {

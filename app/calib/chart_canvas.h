@@ -26,7 +26,7 @@ protected:
     void resizeEvent(QResizeEvent *e) override;
 
 private:
-    void updateMarkers(const ChartSeries &s, qsizetype from);
+    void addMarkers(QRegion &where, const ChartSeries &s, qsizetype from) const;
     void bringLayerUpToDate();
 
     ChartFigure figure_;
