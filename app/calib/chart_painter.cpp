@@ -289,8 +289,8 @@ void paintChartMarkers(QPainter &p, const ChartLayout &l, const ChartSeries &s, 
     const double r = s.size * l.scale;
     p.setClipRect(l.plot.adjusted(-r, -r, r, r), Qt::IntersectClip);
     p.setRenderHint(QPainter::Antialiasing, true);
-    markerPen(p, s, l.scale);
     if (!copiesMarkers(p)) {
+        markerPen(p, s, l.scale);
         for (qsizetype i = std::max<qsizetype>(0, from); i < s.points.size(); ++i) {
             const QPointF at = l.map(s.points[i]);
             if (std::isfinite(at.x()) && std::isfinite(at.y()))
@@ -299,7 +299,7 @@ void paintChartMarkers(QPainter &p, const ChartLayout &l, const ChartSeries &s, 
         p.restore();
         return;
     }
-    static MarkerSprites sprites;
+    thread_local MarkerSprites sprites; // pictures belong to their thread
     const double ratio = p.device()->devicePixelRatio();
     const QImage &sprite = sprites.of(s, l.scale, ratio);
     const QPointF shift(p.worldTransform().dx(), p.worldTransform().dy());

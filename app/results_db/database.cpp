@@ -104,17 +104,22 @@ RunRecord runFrom(const QSqlQuery &s) {
     return r;
 }
 
-// A statement run with its values in order. False with the reason; what
-// names the table for it.
-bool execute(QSqlQuery &s, const QString &sql, const QVariantList &values, const QString &what,
-             std::string *error) {
-    s.prepare(sql);
-    for (const QVariant &v : values)
-        s.addBindValue(v);
+// A prepared statement run with its values in order (it may be run again
+// with others). False with the reason; what names the table for it.
+bool bindAndRun(QSqlQuery &s, const QVariantList &values, const QString &what, std::string *error) {
+    for (qsizetype i = 0; i < values.size(); ++i)
+        s.bindValue(static_cast<int>(i), values[i]);
     if (s.exec())
         return true;
     fail(error, what, s.lastError());
     return false;
+}
+
+// A statement prepared and run once.
+bool execute(QSqlQuery &s, const QString &sql, const QVariantList &values, const QString &what,
+             std::string *error) {
+    s.prepare(sql);
+    return bindAndRun(s, values, what, error);
 }
 
 // The row statements of each connection, prepared once: a run inserts a row a
@@ -150,11 +155,8 @@ bool insertRow(QSqlDatabase &db, const char *table, const QStringList &columns,
     }
     QSqlQuery &s = it->second;
     g.unlock(); // the connection's own statement, used on its own thread
-    for (qsizetype i = 0; i < values.size(); ++i)
-        s.bindValue(static_cast<int>(i), values[i]);
-    if (s.exec())
+    if (bindAndRun(s, values, QLatin1String(table), error))
         return true;
-    fail(error, QLatin1String(table), s.lastError());
     g.lock();
     mine.erase(sql); // prepared afresh next time
     return false;

@@ -1,4 +1,6 @@
-// Values a long run sets at every point, put in their widgets once a frame.
+// Values a long run sets at every point, put in their widgets once a frame,
+// and the work for the screen given for the next frame (AtNextFrame).
+#include "embed.h"
 #include "internal.h"
 #include "userint.h"
 #include "widgets.h"
@@ -6,6 +8,7 @@
 #include <QDoubleSpinBox>
 #include <QEvent>
 #include <QLabel>
+#include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
@@ -15,6 +18,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -31,6 +35,24 @@ std::vector<std::pair<int, int>> &pending() {
 std::vector<QPointer<Table>> &tablesDue() {
     static std::vector<QPointer<Table>> t;
     return t;
+}
+
+// What AtNextFrame was given, with whose sake it is done.
+struct FrameCall {
+    QPointer<QObject> context;
+    std::function<void()> fn;
+};
+std::vector<FrameCall> &frameCalls() {
+    static std::vector<FrameCall> calls;
+    return calls;
+}
+
+void runFrameCalls() {
+    auto calls = std::move(frameCalls());
+    frameCalls().clear();
+    for (FrameCall &c : calls)
+        if (!c.context.isNull())
+            c.fn();
 }
 
 void layOutTables() {
@@ -239,3 +261,14 @@ void settleShown() {
 }
 
 } // namespace ui::detail
+
+void AtNextFrame(QObject *context, std::function<void()> fn) {
+    if (context == nullptr || !fn)
+        return;
+    if (!ui::detail::displayDeferred()) {
+        QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
+        return;
+    }
+    ui::detail::frameCalls().push_back({context, std::move(fn)});
+    ui::detail::framePendingValues();
+}

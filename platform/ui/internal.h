@@ -143,8 +143,6 @@ void deferFirstLine(Control &c, int line);
 void settlePending();
 // For a frame: those of the widgets shown (a hidden one's wait until it shows).
 void settleShown();
-// What AtNextFrame was given, run as a frame is about to be drawn.
-void runFrameCalls();
 void settleControl(Control &c);
 // The pacer's: a frame is due for pending values even if nothing else changed.
 void framePendingValues();
