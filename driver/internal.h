@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "carrik.h"
+#include "delay.h"
 #include "ortav.h"
 #include "visa.h"
 
@@ -29,11 +30,14 @@ ChannelBits channelBits(ViUInt16 channel);
 // Session lookup: the record stored with the module session.
 ViStatus lookup(ViSession vi, DeviceData *&rec);
 
-// Register access.
+// Register access. Every access to the carrier first sleeps the waits a caller
+// put off, so the module sees them all before it.
 inline ViStatus in16(ViSession vi, ViUInt32 offset, ViUInt16 &value) {
+    ortav::clock::settleWaits();
     return carrik_m_in16(vi, offset, &value);
 }
 inline ViStatus out16(ViSession vi, ViUInt32 offset, ViUInt16 value) {
+    ortav::clock::settleWaits();
     return carrik_m_out16(vi, offset, value);
 }
 

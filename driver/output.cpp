@@ -267,6 +267,7 @@ ViStatus ortav_config_trigger(ViSession vi, ViUInt16 mode) {
         return s;
     if (mode > 1)
         return VI_ERROR_PARAMETER2;
+    ortav::clock::settleWaits();
     carrik_m_config_trigger(vi, 0, static_cast<ViInt16>(mode));
     rec->trigMode = mode;
     return VI_SUCCESS;

@@ -233,6 +233,7 @@ ViStatus ortav_close(ViSession vi) {
     carrik_m_set_attribute(vi, ATTR_MODULE_DATA, 0);
     rec->modelCode = 0;
     delete rec;
+    ortav::clock::settleWaits();
     return carrik_m_close(vi);
 }
 
@@ -241,6 +242,7 @@ ViStatus ortav_reset(ViSession vi) {
     ViStatus s = lookup(vi, rec);
     if (failed(s))
         return s;
+    ortav::clock::settleWaits();
     s = carrik_m_reset(vi, 1);
     if (failed(s))
         return s;

@@ -62,6 +62,7 @@ constexpr Reading kResistance = {
 
 int measure(const Reading &r, double *result) {
     Delay(0.005);
+    ortav::clock::settleWaits();
     ViInt32 num = 0;
     if (viHP1412 != 0) {
         SI_STEP(p_hpe1412_func(viHP1412, r.hpe1412Func), r.hpe1412Text);
@@ -120,6 +121,7 @@ double siResRange(double ohms) {
 
 int measSetURange(double volts) {
     const double rangestep = siVoltRange(volts);
+    ortav::clock::settleWaits();
     if (viHP1412 != 0) {
         siCheck(p_hpe1412_voltDcRang(viHP1412, 0, rangestep),
                 "p_hpe1412_voltDcRang (viHP1412, VI_FALSE, rangestep)");
@@ -137,6 +139,7 @@ int measSetURange(double volts) {
 
 int measSetResRange(double ohms) {
     const double rangestep = siResRange(ohms);
+    ortav::clock::settleWaits();
     if (viHP1412 != 0) {
         siCheck(p_hpe1412_resRang(viHP1412, 0, rangestep),
                 "p_hpe1412_resRang (viHP1412, VI_FALSE, rangestep)");

@@ -1,5 +1,6 @@
 // Opening the reference multimeter of each kind, the search over all kinds,
 // the function setup before a series of readings, and the close at the end.
+#include "delay.h"
 #include "si.h"
 #include "si_host.h"
 #include "visa.h"
@@ -151,6 +152,7 @@ int SelectM_DMM1() {
 }
 
 void selectHP() {
+    ortav::clock::settleWaits();
     clearLoadLibsFailures();
     int (*const kinds[])() = {SelectM_DMM1, SelectHP1412, SelectDMM1, SelectDMM, SelectHP3458};
     for (auto open : kinds)
@@ -171,6 +173,7 @@ int hasMultimeter() {
 }
 
 void configMultimeter(ViInt16 function) {
+    ortav::clock::settleWaits();
     if (viDMM1 != 0) {
         double scratch = 0.0;
         p_sulvat_measure_Q(viDMM1, function, &scratch);
@@ -197,6 +200,7 @@ void configMultimeter(ViInt16 function) {
 }
 
 void closeMultimeter() {
+    ortav::clock::settleWaits();
     if (viHP1412 != 0)
         closeSession(viHP1412, p_hpe1412_close);
     else if (viHP3458 != 0)

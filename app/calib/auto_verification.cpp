@@ -202,6 +202,8 @@ int run() {
     struct Pass {
         short chan, mode;
     };
+    // A point's settles with nothing sent between them are slept as one.
+    const ortav::clock::CoalescedWaits together;
     for (const Pass pass : {Pass{1, 1}, Pass{2, 1}, Pass{1, 2}, Pass{2, 2}}) {
         SetCtrlVal(ppPanel, PP_MODE, pass.mode);
         setModeCB(ppPanel, PP_MODE, EVENT_COMMIT, nullptr, 0, 0);

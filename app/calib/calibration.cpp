@@ -111,6 +111,8 @@ int calibrateRun(int chan, DeviceData *rec) {
     const int channels = chan == 0 ? 2 : 1;
     std::string statusBefore;
     GetCtrlVal(mp, MP_MSG, statusBefore);
+    // A value's settles with nothing sent between them are slept as one.
+    const ortav::clock::CoalescedWaits together;
 
     longRunBegin("\r\nИДЕТ КАЛИБРОВКА\r\n", (ORTAV_RESISTORS + 3) * channels + 4, true);
     SetWaitCursor(1);

@@ -1,6 +1,9 @@
 // Output configuration on the recording fake: argument checks, register
 // sequences, the code update's order and its waits.
+#include <array>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 #include "fake_fixture.h"
 
@@ -374,3 +377,59 @@ TEST_F(FakeTest, ResistanceAfterOpeningByResistorZero) {
 }
 
 } // namespace
+
+namespace {
+// The calls that reach the module (not the carrier's bookkeeping of the
+// session record), with their clock time from the start of the record.
+std::vector<std::pair<Access, double>> moduleCalls(double start) {
+    std::vector<std::pair<Access, double>> out;
+    for (const Event &e : fake::carrier().log)
+        if (e.call != Call::GetAttr && e.call != Call::SetAttr)
+            out.push_back(
+                {{e.call == Call::Out, static_cast<std::uint32_t>(e.call) * 0x100 + e.offset,
+                  static_cast<std::uint16_t>(e.value)},
+                 e.time - start});
+    return out;
+}
+} // namespace
+
+// Waits a caller puts off are slept before the driver's next call to the
+// carrier: the module sees every call at the time it would have.
+TEST_F(FakeTest, PutOffWaitsAreSleptBeforeTheNextCarrierCall) {
+    const auto sequence = [this] {
+        ASSERT_EQ(ortav_config_R(vi, 1, 37.5), VI_SUCCESS);
+        ASSERT_EQ(ortav_switch(vi, 1, 1), VI_SUCCESS);
+        Delay(0.05); // the caller's own settle
+        ASSERT_EQ(ortav_config_trigger(vi, 1), VI_SUCCESS);
+        Delay(0.01);
+        ASSERT_EQ(ortav_switch(vi, 1, 0), VI_SUCCESS);
+        // Its page waits are followed by writes, with no read between.
+        const std::array<std::uint8_t, 100> bytes{};
+        ASSERT_EQ(ortav::driver::eepromWrite(vi, bytes.data(), bytes.size()), VI_SUCCESS);
+        Delay(0.02);
+        ASSERT_EQ(ortav_reset(vi), VI_SUCCESS);
+        Delay(0.02);
+        ASSERT_EQ(ortav_close(vi), VI_SUCCESS);
+        vi = 0;
+    };
+    std::vector<std::pair<Access, double>> slept, putOff;
+    for (const bool together : {false, true}) {
+        fake::reset();
+        ortav::clock::setVirtual(true);
+        open();
+        const double start = ortav::clock::now();
+        {
+            std::optional<ortav::clock::CoalescedWaits> scope;
+            if (together)
+                scope.emplace();
+            sequence();
+        }
+        (together ? putOff : slept) = moduleCalls(start);
+    }
+    ASSERT_GT(slept.size(), 10u);
+    ASSERT_EQ(putOff.size(), slept.size());
+    for (std::size_t i = 0; i < slept.size(); ++i) {
+        EXPECT_EQ(putOff[i].first, slept[i].first) << i;
+        EXPECT_NEAR(putOff[i].second, slept[i].second, 1e-9) << i << " " << slept[i].first;
+    }
+}

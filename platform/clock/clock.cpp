@@ -32,6 +32,13 @@ std::atomic<ortav::clock::WaitHook> g_hook{nullptr};
 std::thread::id g_hookThread;
 thread_local bool t_inHook = false;
 
+// The waits this thread put off (CoalescedWaits): how deep in the scopes, and
+// when they end (real time) or how long they are (virtual time).
+thread_local int t_coalescing = 0;
+thread_local bool t_putOff = false;
+thread_local steady::time_point t_putOffUntil;
+thread_local double t_putOffVirtual = 0.0;
+
 // The hook of this thread, unless it is running already.
 ortav::clock::WaitHook hookHere() {
     const ortav::clock::WaitHook h = g_hook.load(std::memory_order_acquire);
@@ -66,37 +73,16 @@ void sleepPrecisely(double seconds) {
     }
 }
 
-} // namespace
-
-extern "C" void Delay(double seconds) {
-    Clock &c = theClock();
-    const ortav::clock::WaitHook hook = hookHere();
-    {
-        std::unique_lock<std::mutex> g(c.lock);
-        if (c.virtualTime) {
-            c.record.push_back(seconds);
-            if (seconds > 0)
-                c.virtualNow += seconds;
-            g.unlock();
-            if (hook != nullptr)
-                runHook(hook, 0.0);
-            return;
-        }
-        if (c.recording)
-            c.record.push_back(seconds);
-    }
-    // Not-a-number and negative waits do not wait (and must not reach the sleep).
-    const bool waits = seconds > 0 && seconds < 1e6;
-    if (hook == nullptr) {
-        if (waits)
-            sleepPrecisely(seconds);
-        return;
-    }
-    const auto deadline = steady::now() + std::chrono::duration_cast<steady::duration>(
-                                              std::chrono::duration<double>(waits ? seconds : 0.0));
+// Waits to the deadline, running the hook of this thread (if any) meanwhile.
+void waitUntil(steady::time_point deadline, ortav::clock::WaitHook hook) {
     const auto left = [&] {
         return std::chrono::duration<double>(deadline - steady::now()).count();
     };
+    if (hook == nullptr) {
+        if (const double l = left(); l > 0.0)
+            sleepPrecisely(l);
+        return;
+    }
     using ortav::clock::Hooked;
     using ortav::clock::kWaitPreciseTail;
     for (bool first = true;; first = false) {
@@ -116,6 +102,56 @@ extern "C" void Delay(double seconds) {
         sleepPrecisely(l);
         return;
     }
+}
+
+steady::duration span(double seconds) {
+    return std::chrono::duration_cast<steady::duration>(std::chrono::duration<double>(seconds));
+}
+
+} // namespace
+
+extern "C" void Delay(double seconds) {
+    Clock &c = theClock();
+    const ortav::clock::WaitHook hook = hookHere();
+    // Not-a-number and negative waits do not wait (and must not reach the sleep).
+    const bool waits = seconds > 0 && seconds < 1e6;
+    // A wait inside the hook is slept at once: the hook is itself inside a wait.
+    const bool putOff = t_coalescing > 0 && !t_inHook;
+    {
+        std::unique_lock<std::mutex> g(c.lock);
+        if (c.virtualTime) {
+            c.record.push_back(seconds);
+            if (putOff) {
+                if (seconds > 0)
+                    t_putOffVirtual += seconds;
+                t_putOff = true;
+                return;
+            }
+            if (seconds > 0)
+                c.virtualNow += seconds;
+            g.unlock();
+            if (hook != nullptr)
+                runHook(hook, 0.0);
+            return;
+        }
+        if (c.recording)
+            c.record.push_back(seconds);
+    }
+    if (putOff) {
+        if (!waits)
+            return;
+        // Counted from the first of them: what came between them is not an
+        // access to the hardware, or it would have slept them.
+        t_putOffUntil = (t_putOff ? t_putOffUntil : steady::now()) + span(seconds);
+        t_putOff = true;
+        return;
+    }
+    if (hook == nullptr) {
+        if (waits)
+            sleepPrecisely(seconds);
+        return;
+    }
+    waitUntil(steady::now() + span(waits ? seconds : 0.0), hook);
 }
 
 namespace ortav::clock {
@@ -164,6 +200,35 @@ void setRecording(bool on) {
 void setWaitHook(WaitHook hook) {
     g_hookThread = std::this_thread::get_id();
     g_hook.store(hook, std::memory_order_release);
+}
+
+CoalescedWaits::CoalescedWaits() {
+    ++t_coalescing;
+}
+
+CoalescedWaits::~CoalescedWaits() {
+    if (--t_coalescing == 0)
+        settleWaits();
+}
+
+void settleWaits() {
+    if (!t_putOff)
+        return;
+    t_putOff = false;
+    const WaitHook hook = hookHere();
+    Clock &c = theClock();
+    {
+        std::unique_lock<std::mutex> g(c.lock);
+        if (c.virtualTime) {
+            c.virtualNow += t_putOffVirtual;
+            t_putOffVirtual = 0.0;
+            g.unlock();
+            if (hook != nullptr)
+                runHook(hook, 0.0);
+            return;
+        }
+    }
+    waitUntil(t_putOffUntil, hook);
 }
 
 void advance(double seconds) {

@@ -49,6 +49,25 @@ enum class Hooked {
 using WaitHook = Hooked (*)(double upTo);
 void setWaitHook(WaitHook hook);
 
+// Waits put together. Within this scope, on its thread, a wait is not slept at
+// once: it is added to the waits put off, and they are slept as one (one
+// wake-up, the time between them spent in the wait) by settleWaits, which the
+// driver's register accesses and the multimeter calls make first, and at the
+// end of the scope. The hardware therefore sees at least the sum of the waits
+// since its last access, as it would have; the program wakes up once for them.
+// Scopes nest; a wait inside the wait hook is slept at once.
+class CoalescedWaits {
+public:
+    CoalescedWaits();
+    ~CoalescedWaits();
+    CoalescedWaits(const CoalescedWaits &) = delete;
+    CoalescedWaits &operator=(const CoalescedWaits &) = delete;
+};
+
+// Sleeps the waits this thread put off, if any (virtual time: advances the
+// clock by them). Cheap when there are none.
+void settleWaits();
+
 // How often a hook that does not wait itself runs during a long wait.
 inline constexpr double kWaitHookInterval = 0.01;
 // A waiting hook back within this time of the deadline is not asked again:

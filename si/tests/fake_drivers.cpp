@@ -1,5 +1,7 @@
 #include "fake_drivers.h"
 
+#include "delay.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -18,6 +20,7 @@ std::string number(double v) {
 
 ViStatus record(const char *name, const std::string &args) {
     fakes().calls.push_back(std::string(name) + "(" + args + ")");
+    fakes().times.push_back(ortav::clock::now());
     auto it = fakes().fail.find(name);
     return it == fakes().fail.end() ? VI_SUCCESS : it->second;
 }

@@ -13,6 +13,7 @@ enum : ViSession { kHP1412 = 11, kHP3458 = 12, kDMM = 13, kDMM1 = 14, kM_DMM1 = 
 
 struct FakeDrivers {
     std::vector<std::string> calls;       // "hpe1412_resRang(11,0,1000)" ...
+    std::vector<double> times;            // the clock time of each call
     std::map<std::string, ViStatus> fail; // entry point -> status it returns (else 0)
     // What each kind's readings give, so a test sees which one answered.
     std::map<std::string, double> reading = {

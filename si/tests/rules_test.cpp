@@ -8,7 +8,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -376,6 +378,28 @@ TEST_F(Rules, ConfigMultimeterSetsUpTheMakersMetersOnly) {
     installFakeDrivers();
     configMultimeter(2);
     EXPECT_TRUE(calls().empty());
+}
+
+// Waits a caller put off are slept before any call to a multimeter.
+TEST_F(Rules, PutOffWaitsAreSleptBeforeTheMultimeterIsCalled) {
+    open({kDMM1});
+    const ortav::clock::CoalescedWaits together;
+    double reading = 0.0;
+    const std::pair<const char *, std::function<void()>> ops[] = {
+        {"configMultimeter", [] { configMultimeter(2); }},
+        {"measSetResRange", [] { measSetResRange(1000.0); }},
+        {"measSetURange", [] { measSetURange(1.0); }},
+        {"measureR", [&reading] { measureR(&reading); }},
+        {"closeMultimeter", [] { closeMultimeter(); }},
+    };
+    for (const auto &[name, op] : ops) {
+        const double before = ortav::clock::now();
+        Delay(0.05);
+        fakes().times.clear();
+        op();
+        ASSERT_FALSE(fakes().times.empty()) << name;
+        EXPECT_GE(fakes().times.front() - before, 0.05 - 1e-12) << name;
+    }
 }
 
 TEST_F(Rules, CloseMultimeterClosesOneSessionThenTheCarrier) {

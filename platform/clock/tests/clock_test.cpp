@@ -128,3 +128,71 @@ TEST_F(ClockTest, WaitHookRunsDuringWaitsOfItsThread) {
     Delay(0.002);
     EXPECT_EQ(g_hookCalls, 0);
 }
+
+// Waits put together: recorded one by one, slept as one when settled (at a
+// hardware access or at the end of the scope), counted from the first of them.
+TEST_F(ClockTest, CoalescedWaitsAreSleptTogetherWhenSettled) {
+    ortav::clock::setVirtual(true);
+    ortav::clock::setWaitHook(passingHook);
+    g_hookCalls = 0;
+    {
+        const ortav::clock::CoalescedWaits outer;
+        Delay(0.005);
+        {
+            const ortav::clock::CoalescedWaits inner;
+            Delay(0.05);
+        } // an inner scope's end does not settle
+        EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.0);
+        EXPECT_EQ(g_hookCalls, 0);
+        ortav::clock::settleWaits();
+        EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.055);
+        EXPECT_EQ(g_hookCalls, 1);
+        ortav::clock::settleWaits(); // nothing left
+        EXPECT_EQ(g_hookCalls, 1);
+        Delay(0.001);
+    }
+    EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.056);
+    EXPECT_EQ(ortav::clock::waits(), (std::vector<double>{0.005, 0.05, 0.001}));
+
+    // Real time: the waits return at once, and the settle ends no sooner than
+    // their sum after the first; the time between them is spent in it.
+    ortav::clock::setVirtual(false);
+    ortav::clock::setWaitHook(waitingHook);
+    g_hookCalls = 0;
+    {
+        const ortav::clock::CoalescedWaits together;
+        const auto t0 = steady::now();
+        Delay(0.15);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // work between them
+        Delay(0.15);
+        Delay(std::nan("")); // puts nothing off
+        EXPECT_LT(std::chrono::duration<double>(steady::now() - t0).count(), 0.3);
+        EXPECT_EQ(g_hookCalls, 0);
+        ortav::clock::settleWaits();
+        EXPECT_GE(std::chrono::duration<double>(steady::now() - t0).count(), 0.3);
+        EXPECT_EQ(g_hookCalls, 1); // one wake-up for both
+    }
+    ortav::clock::setWaitHook(nullptr);
+    const auto t1 = steady::now();
+    {
+        const ortav::clock::CoalescedWaits together;
+        Delay(0.02);
+    } // settled here
+    EXPECT_GE(std::chrono::duration<double>(steady::now() - t1).count(), 0.02);
+}
+
+// The hook's own waits are slept at once: it is already inside a wait.
+TEST_F(ClockTest, WaitsInsideTheHookAreNotPutOff) {
+    ortav::clock::setVirtual(true);
+    ortav::clock::setWaitHook(countingHook); // waits 1 ms itself
+    g_hookCalls = 0;
+    {
+        const ortav::clock::CoalescedWaits together;
+        Delay(0.01);
+        ortav::clock::settleWaits();
+        EXPECT_EQ(g_hookCalls, 1);
+        EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.011);
+    }
+    EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.011);
+    ortav::clock::setWaitHook(nullptr);
+}
