@@ -9,6 +9,7 @@
 #include <mutex>
 #include <sys/prctl.h>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -33,11 +34,11 @@ std::thread::id g_hookThread;
 thread_local bool t_inHook = false;
 
 // The waits this thread put off (CoalescedWaits): how deep in the scopes, and
-// when they end (real time) or how long they are (virtual time).
+// when they end (on real or virtual time).
 thread_local int t_coalescing = 0;
 thread_local bool t_putOff = false;
 thread_local steady::time_point t_putOffUntil;
-thread_local double t_putOffVirtual = 0.0;
+thread_local double t_putOffUntilVirtual = 0.0;
 
 // The hook of this thread, unless it is running already.
 ortav::clock::WaitHook hookHere() {
@@ -122,9 +123,11 @@ extern "C" void Delay(double seconds) {
         if (c.virtualTime) {
             c.record.push_back(seconds);
             if (putOff) {
-                if (seconds > 0)
-                    t_putOffVirtual += seconds;
-                t_putOff = true;
+                if (seconds > 0) {
+                    t_putOffUntilVirtual =
+                        (t_putOff ? t_putOffUntilVirtual : c.virtualNow) + seconds;
+                    t_putOff = true;
+                }
                 return;
             }
             if (seconds > 0)
@@ -211,6 +214,12 @@ CoalescedWaits::~CoalescedWaits() {
         settleWaits();
 }
 
+void waitNow(double seconds) {
+    const int depth = std::exchange(t_coalescing, 0);
+    Delay(seconds);
+    t_coalescing = depth;
+}
+
 void settleWaits() {
     if (!t_putOff)
         return;
@@ -220,8 +229,7 @@ void settleWaits() {
     {
         std::unique_lock<std::mutex> g(c.lock);
         if (c.virtualTime) {
-            c.virtualNow += t_putOffVirtual;
-            t_putOffVirtual = 0.0;
+            c.virtualNow = std::max(c.virtualNow, t_putOffUntilVirtual);
             g.unlock();
             if (hook != nullptr)
                 runHook(hook, 0.0);

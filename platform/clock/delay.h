@@ -64,6 +64,11 @@ public:
     CoalescedWaits &operator=(const CoalescedWaits &) = delete;
 };
 
+// Waits at once even within a CoalescedWaits scope (recorded like Delay): time
+// that passes inside the hardware (a simulated reading, a timeout), which the
+// program's putting off must not move.
+void waitNow(double seconds);
+
 // Sleeps the waits this thread put off, if any (virtual time: advances the
 // clock by them). Cheap when there are none.
 void settleWaits();

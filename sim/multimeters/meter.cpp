@@ -123,7 +123,7 @@ ViStatus Meter::init(ViConstRsrc resource, ViInt32, ViInt32, ViSession *vi) {
     const Multimeter *m = b.findMultimeter(kind_, resource);
     if (r->faults.silent) {
         lock.unlock();
-        Delay(kDefaultTimeout);
+        ortav::clock::waitNow(kDefaultTimeout);
         return VI_ERROR_TMO;
     }
     if (!m)
@@ -270,13 +270,13 @@ ViStatus Meter::take(ViSession vi, Function f, int count, double timeout, ViReal
     const bool answers = r && !r->faults.silent && set.triggerSource == 0;
     if (!answers || each * count > timeout) {
         lock.unlock();
-        Delay(timeout);
+        ortav::clock::waitNow(timeout);
         return VI_ERROR_TMO;
     }
     ViStatus status = VI_SUCCESS;
     for (int i = 0; i < count; ++i) {
         lock.unlock();
-        Delay(each);
+        ortav::clock::waitNow(each);
         lock.lock();
         if (find(vi, s) != VI_SUCCESS)
             return DMM_ERROR_STALE; // closed or the bench replaced meanwhile

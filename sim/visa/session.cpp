@@ -58,7 +58,7 @@ ViStatus waitForLock(const ortav::sim::Resource &r, bool heldHere, ViUInt32 time
     const double limit = timeoutMs == VI_TMO_INFINITE ? inf : timeoutMs / 1000.0;
     const double remaining = heldHere ? inf : r.lockRemaining();
     if (std::isfinite(remaining) && remaining <= limit) {
-        Delay(remaining);
+        ortav::clock::waitNow(remaining);
         return VI_SUCCESS;
     }
     waitTimeout(timeoutMs);
@@ -315,7 +315,7 @@ ViStatus deviceReadMessage(ViSession vi, Session &s, std::string &message) {
 
 void waitTimeout(ViUInt32 timeoutMs) {
     if (timeoutMs != VI_TMO_INFINITE && timeoutMs > 0)
-        Delay(timeoutMs / 1000.0);
+        ortav::clock::waitNow(timeoutMs / 1000.0);
 }
 
 } // namespace ortav::simvisa

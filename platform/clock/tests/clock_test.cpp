@@ -196,3 +196,22 @@ TEST_F(ClockTest, WaitsInsideTheHookAreNotPutOff) {
     EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.011);
     ortav::clock::setWaitHook(nullptr);
 }
+
+// Time inside the hardware passes at once, put-off waits or not; the waits put
+// off still end counted from the first of them, as on real time.
+TEST_F(ClockTest, WaitNowIsNeverPutOff) {
+    ortav::clock::setVirtual(true);
+    {
+        const ortav::clock::CoalescedWaits together;
+        Delay(0.05);
+        ortav::clock::waitNow(0.2);
+        EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.2);
+        Delay(0.01); // put off, and over by now
+        EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.2);
+        ortav::clock::settleWaits();
+        EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.2);
+        Delay(0.01);
+    }
+    EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.21);
+    EXPECT_EQ(ortav::clock::waits(), (std::vector<double>{0.05, 0.2, 0.01, 0.01}));
+}
