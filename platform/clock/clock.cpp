@@ -173,6 +173,7 @@ void setVirtual(bool on) {
     c.virtualTime = on;
     c.virtualNow = 0.0;
     c.record.clear();
+    t_putOff = false; // waits put off on the other time are not this time's
 }
 
 bool isVirtual() {

@@ -214,4 +214,13 @@ TEST_F(ClockTest, WaitNowIsNeverPutOff) {
     }
     EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.21);
     EXPECT_EQ(ortav::clock::waits(), (std::vector<double>{0.05, 0.2, 0.01, 0.01}));
+
+    // Waits put off on real time are not slept on virtual time after a switch.
+    ortav::clock::setVirtual(false);
+    {
+        const ortav::clock::CoalescedWaits together;
+        Delay(100.0);
+        ortav::clock::setVirtual(true);
+    }
+    EXPECT_DOUBLE_EQ(ortav::clock::now(), 0.0);
 }
