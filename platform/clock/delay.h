@@ -69,8 +69,8 @@ public:
 // program's putting off must not move.
 void waitNow(double seconds);
 
-// Sleeps the waits this thread put off, if any (virtual time: advances the
-// clock by them). Cheap when there are none.
+// Sleeps the waits this thread put off, if any, to their end (virtual time:
+// moves the clock there). Cheap when there are none.
 void settleWaits();
 
 // How often a hook that does not wait itself runs during a long wait.
