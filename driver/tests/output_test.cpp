@@ -3,7 +3,6 @@
 #include <array>
 #include <cmath>
 #include <optional>
-#include <utility>
 
 #include "fake_fixture.h"
 
@@ -381,14 +380,17 @@ TEST_F(FakeTest, ResistanceAfterOpeningByResistorZero) {
 namespace {
 // The calls that reach the module (not the carrier's bookkeeping of the
 // session record), with their clock time from the start of the record.
-std::vector<std::pair<Access, double>> moduleCalls(double start) {
-    std::vector<std::pair<Access, double>> out;
+struct ModuleCall {
+    Call call;
+    std::uint32_t offset;
+    std::uint64_t value;
+    double time;
+};
+std::vector<ModuleCall> moduleCalls(double start) {
+    std::vector<ModuleCall> out;
     for (const Event &e : fake::carrier().log)
         if (e.call != Call::GetAttr && e.call != Call::SetAttr)
-            out.push_back(
-                {{e.call == Call::Out, static_cast<std::uint32_t>(e.call) * 0x100 + e.offset,
-                  static_cast<std::uint16_t>(e.value)},
-                 e.time - start});
+            out.push_back({e.call, e.offset, e.value, e.time - start});
     return out;
 }
 } // namespace
@@ -412,7 +414,7 @@ TEST_F(FakeTest, PutOffWaitsAreSleptBeforeTheNextCarrierCall) {
         ASSERT_EQ(ortav_close(vi), VI_SUCCESS);
         vi = 0;
     };
-    std::vector<std::pair<Access, double>> slept, putOff;
+    std::vector<ModuleCall> slept, putOff;
     for (const bool together : {false, true}) {
         fake::reset();
         ortav::clock::setVirtual(true);
@@ -429,7 +431,9 @@ TEST_F(FakeTest, PutOffWaitsAreSleptBeforeTheNextCarrierCall) {
     ASSERT_GT(slept.size(), 10u);
     ASSERT_EQ(putOff.size(), slept.size());
     for (std::size_t i = 0; i < slept.size(); ++i) {
-        EXPECT_EQ(putOff[i].first, slept[i].first) << i;
-        EXPECT_NEAR(putOff[i].second, slept[i].second, 1e-9) << i << " " << slept[i].first;
+        EXPECT_EQ(putOff[i].call, slept[i].call) << i;
+        EXPECT_EQ(putOff[i].offset, slept[i].offset) << i;
+        EXPECT_EQ(putOff[i].value, slept[i].value) << i;
+        EXPECT_NEAR(putOff[i].time, slept[i].time, 1e-9) << i;
     }
 }
